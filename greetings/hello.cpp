@@ -1,0 +1,13 @@
+// hello: a two-line greeting, in English and in Korean, by line output.
+// The Korean text is UTF-8 in the source and goes out as those bytes,
+// whatever the locale.
+#include <cstdio>
+
+#include "../common/flush_output.h"
+
+int main()
+{
+    puts("Hello, World!");
+    puts("안녕하세요!");
+    return flushOutput("hello");
+}

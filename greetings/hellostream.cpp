@@ -1,0 +1,13 @@
+// hellostream: the same greeting as hello, written through the output stream.
+// The first line feed is part of the text; std::endl writes the second and
+// flushes the stream.
+#include <iostream>
+
+#include "../common/flush_output.h"
+
+int main()
+{
+    std::cout << "Hello, World!\n";
+    std::cout << "안녕하세요!" << std::endl;
+    return flushOutput("hellostream");
+}
