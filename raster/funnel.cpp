@@ -14,7 +14,7 @@ int isHourglass(int h, int x, int y)
         return y <= x - 2 * h;
     if (x >= h && y >= -h) // upper right
         return y >= x - 2 * h;
-    return y <= -x;        // lower right
+    return y <= -x; // lower right
 }
 
 int main()

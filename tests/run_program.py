@@ -7,6 +7,8 @@
   run_program.py PROGRAM --write-error NAME [--input TEXT]
       with standard output on a full device, and then closed, the program
       must exit non-zero after one line "NAME: write error: REASON".
+  --valgrind runs the program under valgrind's memcheck, which turns any
+  error it finds into output on standard error and a non-zero status.
 """
 import argparse
 import os
@@ -36,8 +38,12 @@ def first_difference(expected, actual):
             f"  actual row:   {visible(got)}")
 
 
+VALGRIND = ["valgrind", "--quiet", "--error-exitcode=1", "--leak-check=full"]
+under = []
+
+
 def run(program, stdin, **how):
-    return subprocess.run([program], input=stdin, timeout=60, **how)
+    return subprocess.run(under + [program], input=stdin, timeout=120, **how)
 
 
 def check_output(program, expected_file, stdin):
@@ -77,7 +83,10 @@ def main():
     parser.add_argument("expected", nargs="?")
     parser.add_argument("--input", default="")
     parser.add_argument("--write-error", metavar="NAME")
+    parser.add_argument("--valgrind", action="store_true")
     args = parser.parse_args()
+    if args.valgrind:
+        under.extend(VALGRIND)
     stdin = args.input.encode()
     if args.write_error:
         problems = check_write_error(args.program, args.write_error, stdin)
