@@ -39,17 +39,16 @@ def first_difference(expected, actual):
 
 
 VALGRIND = ["valgrind", "--quiet", "--error-exitcode=1", "--leak-check=full"]
-under = []
 
 
-def run(program, stdin, **how):
-    return subprocess.run(under + [program], input=stdin, timeout=120, **how)
+def run(command, stdin, **how):
+    return subprocess.run(command, input=stdin, timeout=120, **how)
 
 
-def check_output(program, expected_file, stdin):
+def check_output(command, expected_file, stdin):
     with open(expected_file, "rb") as f:
         expected = f.read()
-    done = run(program, stdin, capture_output=True)
+    done = run(command, stdin, capture_output=True)
     problems = []
     difference = first_difference(expected, done.stdout)
     if difference:
@@ -61,11 +60,11 @@ def check_output(program, expected_file, stdin):
     return problems
 
 
-def check_write_error(program, name, stdin):
+def check_write_error(command, name, stdin):
     problems = []
     with open("/dev/full", "wb") as full:
-        on_full = run(program, stdin, stdout=full, stderr=subprocess.PIPE)
-    closed = run(program, stdin, stdout=None, stderr=subprocess.PIPE,
+        on_full = run(command, stdin, stdout=full, stderr=subprocess.PIPE)
+    closed = run(command, stdin, stdout=None, stderr=subprocess.PIPE,
                  preexec_fn=lambda: os.close(1))
     for how, done, reason in (("a full device", on_full, "No space left on device"),
                               ("a closed descriptor", closed, "Bad file descriptor")):
@@ -85,13 +84,12 @@ def main():
     parser.add_argument("--write-error", metavar="NAME")
     parser.add_argument("--valgrind", action="store_true")
     args = parser.parse_args()
-    if args.valgrind:
-        under.extend(VALGRIND)
+    command = (VALGRIND if args.valgrind else []) + [args.program]
     stdin = args.input.encode()
     if args.write_error:
-        problems = check_write_error(args.program, args.write_error, stdin)
+        problems = check_write_error(command, args.write_error, stdin)
     else:
-        problems = check_output(args.program, args.expected, stdin)
+        problems = check_output(command, args.expected, stdin)
     for problem in problems:
         print(problem)
     return 1 if problems else 0
