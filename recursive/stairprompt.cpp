@@ -43,8 +43,8 @@ int readCount()
 // Both recursions split their work in half around a middle part and recurse
 // on each side. The rows and stars come out in the same order as when each
 // call handles one and recurses on the rest, but the depth grows with the
-// logarithm of the count, not the count itself: about 31 calls at most, so
-// no count in int's range can exhaust the stack.
+// logarithm of the count, not the count itself: each nests at most about 31
+// calls, so no count in int's range can exhaust the stack.
 
 // Writes k stars: the first half, the middle star, the rest.
 void g(int k)
