@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""readme_pictures.py README BINDIR: every program's picture in the README, the
-fenced text block under its "### name" heading, must be what it prints now.
+"""readme_pictures.py README BINDIR PROGRAM...: every program's picture in the
+README, the fenced text block under its "### name" heading, must be what it
+prints now.
 
 stairprompt's block shows a terminal where 5 was typed, the echo of the typed
 line included; drain's block is its first frame, without the cursor sequence.
@@ -9,8 +10,6 @@ import re
 import subprocess
 import sys
 
-PROGRAMS = ["gasket", "gridshapes", "apex", "funnel", "waist", "wedge", "drain",
-            "stairfixed", "stairprompt", "steeple", "hello", "hellostream"]
 CURSOR = b"\x1b[0;0f"
 FRAME = len(CURSOR) + 11 * 22
 
@@ -30,11 +29,11 @@ def printed(program):
 
 
 def main():
-    readme_file, bindir = sys.argv[1:3]
+    readme_file, bindir, *programs = sys.argv[1:]
     with open(readme_file, encoding="utf-8") as f:
         readme = f.read()
     problems = []
-    for name in PROGRAMS:
+    for name in programs:
         block = re.search(rf"^### {name}\n.*?^```text\n(.*?)^```", readme, re.M | re.S)
         if not block:
             problems.append(f"{name}: no picture under a '### {name}' heading")
