@@ -3,25 +3,20 @@
 #ifndef FLUSH_OUTPUT_H
 #define FLUSH_OUTPUT_H
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
+
+#include "report_failure.h"
 
 // Pushes out what standard output still holds. Returns 0 when everything
-// written so far has reached it; otherwise says so on standard error in the
-// way of the standard Unix tools ("name: write error: reason") and returns 1,
-// the status for main to exit with.
+// written so far has reached it; otherwise says so on standard error and
+// returns 1, the status for main to exit with.
 inline int flushOutput(const char *program)
 {
     if (std::fflush(stdout) == 0 && !std::ferror(stdout))
         return 0;
     // The failed write, whether this flush or an earlier automatic one, is
     // the last call to have set errno.
-    if (errno != 0)
-        std::fprintf(stderr, "%s: write error: %s\n", program, std::strerror(errno));
-    else
-        std::fprintf(stderr, "%s: write error\n", program);
-    return 1;
+    return reportFailure(program, "write");
 }
 
 #endif

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "../common/flush_output.h"
+#include "star_blocks.h"
 
 int n;
 
@@ -41,31 +42,35 @@ int readCount()
 }
 
 // Both recursions split their work in half around a middle part and recurse
-// on each side. The rows and stars come out in the same order as when each
-// call handles one and recurses on the rest, but the depth grows with the
-// logarithm of the count, not the count itself: each nests at most about 31
-// calls, so no count in int's range can exhaust the stack.
+// on each side. The rows come out in the same order as when each call handles
+// one and recurses on the rest, but the depth grows with the logarithm of the
+// count, not the count itself: each nests at most about 31 calls, so no count
+// in int's range can exhaust the stack. Both stop as soon as a write fails.
 
-// Writes k stars: the first half, the middle star, the rest.
+// Writes k stars: a run that fits in the block of stars is one piece of it;
+// a longer one is its first half, then the rest.
 void g(int k)
 {
-    if (k <= 0)
+    if (k <= 0 || rowsFailed())
         return;
+    if (k <= BLOCK) {
+        putStars(k);
+        return;
+    }
     g(k / 2);
-    putchar('*');
-    g(k - 1 - k / 2);
+    g(k - k / 2);
 }
 
 // Writes the rows of lengths first to last: those shorter than the middle
 // row, the middle row, then the longer ones.
 void f(int first, int last)
 {
-    if (first > last)
+    if (first > last || rowsFailed())
         return;
     int middle = first + (last - first) / 2;
     f(first, middle - 1);
     g(middle);
-    putchar('\n');
+    putLineFeed();
     if (middle < last) // so that middle + 1 cannot pass int's largest value
         f(middle + 1, last);
 }
@@ -73,9 +78,14 @@ void f(int first, int last)
 int main()
 {
     printf("숫자를 입력하세요 : ");
-    // The prompt is shown before the wait, also when output is not a terminal.
-    fflush(stdout);
+    // The prompt is shown before the wait, also when output is not a terminal;
+    // if it cannot be written, neither can the rows.
+    if (flushOutput("stairprompt") != 0)
+        return 1;
     n = readCount();
+    if (ferror(stdin))
+        return reportFailure("stairprompt", "read");
+    startRows();
     f(1, n);
-    return flushOutput("stairprompt");
+    return finishRows("stairprompt");
 }

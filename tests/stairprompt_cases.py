@@ -1,11 +1,16 @@
 #!/usr/bin/env python3
-"""stairprompt_cases.py PROGRAM inputs|small-stack
+"""stairprompt_cases.py PROGRAM inputs|small-stack|failures
 
   inputs       typed inputs, grouped by kind, each with the rows it must print
   small-stack  a large count on a 64 KiB stack, checked byte for byte, and the
                largest count, whose first rows must come out
+  failures     output that stops being taken part way through a huge count, and
+               input that cannot be read: each must end the program promptly
+               with its one-line message and status 1
 """
+import os
 import resource
+import signal
 import subprocess
 import sys
 import tempfile
@@ -86,9 +91,96 @@ def check_small_stack(program):
     return problems
 
 
+HUGE = b"2147483647\n"  # rows for ages: only a prompt stop ends it in time
+PROMPTLY = 20  # seconds, with room for a sanitizer build
+FIRST = PROMPT + staircase(400)  # more than the cases below let through
+
+
+def ended(program, stdin=HUGE, stdout=subprocess.PIPE, setup=None):
+    """Runs PROGRAM with bytes or a file descriptor as its input and returns
+    its status, its standard error and its output, when that is a pipe."""
+    typed = stdin if isinstance(stdin, bytes) else None
+    done = subprocess.run([program], input=typed, stdin=None if typed else stdin,
+                          stdout=stdout, stderr=subprocess.PIPE, preexec_fn=setup,
+                          timeout=PROMPTLY)
+    return done.returncode, done.stderr, done.stdout
+
+
+def into_small_file(program):
+    """Rows into a file that may not grow past 64 KiB, so a write fails part way."""
+    def limit_file():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (65536, 65536))
+
+    with tempfile.TemporaryFile() as out:
+        status, stderr, _ = ended(program, stdout=out, setup=limit_file)
+        out.seek(0)
+        return status, stderr, out.read()
+
+
+def into_pipe_closed_early(program, sigpipe):
+    """Rows into a pipe whose reader closes it after 4 KiB."""
+    with tempfile.TemporaryFile() as errors:
+        child = subprocess.Popen([program], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                 stderr=errors,
+                                 preexec_fn=lambda: signal.signal(signal.SIGPIPE, sigpipe))
+        try:
+            child.stdin.write(HUGE)
+            child.stdin.close()
+            output = child.stdout.read(4096)
+            child.stdout.close()
+            child.wait(timeout=PROMPTLY)
+        finally:
+            child.kill()
+        errors.seek(0)
+        return child.returncode, errors.read(), output
+
+
+def check_failures(program):
+    write_error = b"stairprompt: write error: "
+    read_error = b"stairprompt: read error: "
+    full = os.open("/dev/full", os.O_WRONLY)
+    root = os.open("/", os.O_RDONLY)
+    # What each case does, and the status, standard error and output it must
+    # end with.
+    cases = [
+        ("a huge count onto a full device", lambda: ended(program, stdout=full),
+         1, write_error + b"No space left on device\n", None),
+        ("a huge count into a file that cannot grow past 64 KiB",
+         lambda: into_small_file(program), 1, write_error + b"File too large\n", FIRST[:65536]),
+        ("a reader that leaves after 4 KiB, SIGPIPE ignored",
+         lambda: into_pipe_closed_early(program, signal.SIG_IGN),
+         1, write_error + b"Broken pipe\n", FIRST[:4096]),
+        ("a reader that leaves after 4 KiB, SIGPIPE as it comes",
+         lambda: into_pipe_closed_early(program, signal.SIG_DFL),
+         -signal.SIGPIPE, b"", FIRST[:4096]),
+        ("standard input closed", lambda: ended(program, setup=lambda: os.close(0)),
+         1, read_error + b"Bad file descriptor\n", PROMPT),
+        ("a directory as standard input", lambda: ended(program, stdin=root),
+         1, read_error + b"Is a directory\n", PROMPT),
+    ]
+    problems = []
+    for what, run_case, *expected in cases:
+        try:
+            got = run_case()
+        except subprocess.TimeoutExpired:
+            problems.append(f"{what}: still running after {PROMPTLY} s")
+            continue
+        if list(got) != expected:
+            status, stderr, output = got
+            problems.append(f"{what}: status {status}, standard error {stderr[-200:]!r}, "
+                            f"{len(output or b'')} bytes of output; expected {expected[0]}, "
+                            f"{expected[1]!r}, {len(expected[2] or b'')} bytes")
+    os.close(full)
+    os.close(root)
+    return problems
+
+
 def main():
     program, what = sys.argv[1:3]
-    problems = check_inputs(program) if what == "inputs" else check_small_stack(program)
+    check = {"inputs": check_inputs, "small-stack": check_small_stack,
+             "failures": check_failures}[what]
+    problems = check(program)
     for problem in problems:
         print(problem)
     return 1 if problems else 0
