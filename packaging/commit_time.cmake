@@ -1,0 +1,13 @@
+# Run by CPack before it packs: sets SOURCE_DATE_EPOCH, the time CPack gives
+# every file in the package, to the time of the source's last commit. A time
+# already set by whoever builds is kept; outside a git checkout the package
+# carries the time it is made.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  execute_process(
+    COMMAND git -C ${CPACK_TEXTPICTURES_SOURCE_DIR} log -1 --format=%ct
+    OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE
+    ERROR_QUIET)
+  if(epoch)
+    set(ENV{SOURCE_DATE_EPOCH} ${epoch})
+  endif()
+endif()
