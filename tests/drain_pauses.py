@@ -7,6 +7,8 @@ import subprocess
 import sys
 import time
 
+from emulator import command
+
 FRAME = 6 + 11 * 22
 FRAMES = 11
 PAUSE = (0.8, 1.8)  # seconds: room for a busy machine or a sanitizer build
@@ -17,7 +19,7 @@ def main():
     with open(expected_file, "rb") as f:
         expected = f.read()
     start = time.monotonic()
-    child = subprocess.Popen([program], stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+    child = subprocess.Popen(command(program), stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
     received = b""
     arrivals = []  # when each frame was complete
     while chunk := os.read(child.stdout.fileno(), 65536):

@@ -10,6 +10,8 @@ import re
 import subprocess
 import sys
 
+from emulator import command
+
 CURSOR = b"\x1b[0;0f"
 FRAME = len(CURSOR) + 11 * 22
 
@@ -17,15 +19,15 @@ FRAME = len(CURSOR) + 11 * 22
 def printed(program):
     """What the README should show for the program."""
     if program.endswith("drain"):
-        with subprocess.Popen([program], stdout=subprocess.PIPE) as child:
+        with subprocess.Popen(command(program), stdout=subprocess.PIPE) as child:
             frame = child.stdout.read(FRAME)
             child.kill()
         return frame.removeprefix(CURSOR)
     if program.endswith("stairprompt"):
-        out = subprocess.run([program], input=b"5\n", capture_output=True).stdout
+        out = subprocess.run(command(program), input=b"5\n", capture_output=True).stdout
         prompt_end = out.index(b": ") + 2
         return out[:prompt_end] + b"5\n" + out[prompt_end:]
-    return subprocess.run([program], capture_output=True).stdout
+    return subprocess.run(command(program), capture_output=True).stdout
 
 
 def main():

@@ -15,6 +15,8 @@ import os
 import subprocess
 import sys
 
+from emulator import command
+
 
 def visible(data):
     """Bytes as text with blanks and line ends made visible."""
@@ -84,12 +86,12 @@ def main():
     parser.add_argument("--write-error", metavar="NAME")
     parser.add_argument("--valgrind", action="store_true")
     args = parser.parse_args()
-    command = (VALGRIND if args.valgrind else []) + [args.program]
+    to_run = (VALGRIND if args.valgrind else []) + command(args.program)
     stdin = args.input.encode()
     if args.write_error:
-        problems = check_write_error(command, args.write_error, stdin)
+        problems = check_write_error(to_run, args.write_error, stdin)
     else:
-        problems = check_output(command, args.expected, stdin)
+        problems = check_output(to_run, args.expected, stdin)
     for problem in problems:
         print(problem)
     return 1 if problems else 0

@@ -15,6 +15,8 @@ import subprocess
 import sys
 import tempfile
 
+from emulator import command
+
 PROMPT = "숫자를 입력하세요 : ".encode()
 
 # Typed input and the number of rows it must print after the prompt.
@@ -45,9 +47,12 @@ def run(program, typed, expected, stack=None, whole=True):
         if stack:
             resource.setrlimit(resource.RLIMIT_STACK, (stack, stack))
 
+    # An emulator gives the program a stack of its own, sized by QEMU_STACK_SIZE.
+    environment = dict(os.environ, QEMU_STACK_SIZE=str(stack)) if stack else None
+
     with tempfile.TemporaryFile() as errors:
-        child = subprocess.Popen([program], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                 stderr=errors, preexec_fn=limit_stack)
+        child = subprocess.Popen(command(program), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                 stderr=errors, preexec_fn=limit_stack, env=environment)
         child.stdin.write(typed.encode())
         child.stdin.close()
         got = bytearray()
@@ -100,7 +105,7 @@ def ended(program, stdin=HUGE, stdout=subprocess.PIPE, setup=None):
     """Runs PROGRAM with bytes or a file descriptor as its input and returns
     its status, its standard error and its output, when that is a pipe."""
     typed = stdin if isinstance(stdin, bytes) else None
-    done = subprocess.run([program], input=typed, stdin=None if typed else stdin,
+    done = subprocess.run(command(program), input=typed, stdin=None if typed else stdin,
                           stdout=stdout, stderr=subprocess.PIPE, preexec_fn=setup,
                           timeout=PROMPTLY)
     return done.returncode, done.stderr, done.stdout
@@ -121,7 +126,7 @@ def into_small_file(program):
 def into_pipe_closed_early(program, sigpipe):
     """Rows into a pipe whose reader closes it after 4 KiB."""
     with tempfile.TemporaryFile() as errors:
-        child = subprocess.Popen([program], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+        child = subprocess.Popen(command(program), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                  stderr=errors,
                                  preexec_fn=lambda: signal.signal(signal.SIGPIPE, sigpipe))
         try:
