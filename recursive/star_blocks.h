@@ -1,18 +1,24 @@
 // Output for stairprompt's rows, whose total length grows with the square of
 // the count. Every run of stars is a piece of one static block of stars, ending
 // where the block ends, and the line feed after the block extends the run into
-// a row. The pieces are gathered and handed to the system together with
-// writev, so no star is copied or written on its own, and a failed write is
-// seen at once, whatever is still to come.
+// a row. The pieces are gathered and handed to the system together
+// (hand_over.h), so no star is copied or written on its own, and a failed
+// write is seen at once, whatever is still to come.
+//
+// A pipe is lent the block's pages rather than given copies of them, and may
+// still hold them after the program has ended. That is safe because the block
+// is filled once, before the first row, and never written again: a page in
+// the pipe always holds the stars and line feed it held when it was handed
+// over, and the kernel keeps it alive for as long as the pipe refers to it.
 #ifndef STAR_BLOCKS_H
 #define STAR_BLOCKS_H
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/uio.h>
 
 #include "../common/report_failure.h"
+#include "hand_over.h"
 
 // The longest run that is one piece; longer runs are several.
 const int BLOCK = 1 << 16;
@@ -21,21 +27,22 @@ const int BLOCK = 1 << 16;
 const size_t BATCH_BYTES = 1 << 18;
 const int BATCH_PIECES = 1024;
 
-inline char stars[BLOCK + 1]; // BLOCK stars, then a line feed
+// BLOCK stars, then a line feed that is the last byte of a page: a pipe holds
+// a row as whole pages but for its first, and not a page for the line feed.
+const int PAGE = 4096;
+alignas(PAGE) inline char starPages[PAGE + BLOCK];
+inline char *const stars = starPages + PAGE - 1;
 inline iovec pieces[BATCH_PIECES];
 inline int pieceCount;
 inline size_t pieceBytes;
 inline int writeErrno; // the reason the first failed write gave, or 0
 
-// Fills the block. A pipe is also given room for 1 MiB, the most an ordinary
-// user may ask for, so that the reader takes large batches in turn with the
-// writer instead of waking it for every 64 KiB; for anything but a pipe the
-// request fails, and nothing changes.
+// Fills the block, once and for all, and readies standard output.
 inline void startRows()
 {
     memset(stars, '*', BLOCK);
     stars[BLOCK] = '\n';
-    fcntl(1, F_SETPIPE_SZ, 1 << 20);
+    startHandOver();
 }
 
 // Nonzero once a write has failed: then nothing more is written.
@@ -45,16 +52,21 @@ inline int rowsFailed()
 }
 
 // Hands every gathered piece to standard output, again and again as long as
-// a write takes only part of them.
+// it takes only part of them. A full output that does not block is waited
+// for: its reader is busy, not gone.
 inline void sendPieces()
 {
     iovec *next = pieces;
     int left = pieceCount;
     while (left > 0 && !rowsFailed()) {
-        ssize_t sent = writev(1, next, left);
+        ssize_t sent = handOver(next, left);
         if (sent < 0) {
-            if (errno != EINTR)
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                if (waitForRoom() != 0)
+                    writeErrno = errno;
+            } else if (errno != EINTR) {
                 writeErrno = errno;
+            }
             continue;
         }
         for (; left > 0 && size_t(sent) >= next->iov_len; next++, left--)

@@ -7,13 +7,20 @@
   failures     output that stops being taken part way through a huge count, and
                input that cannot be read: each must end the program promptly
                with its one-line message and status 1
+  busy-output  a non-blocking pipe whose reader is slow to take the rows: a
+               busy reader is no failure, so every byte must arrive, status 0
+  large        a large count into a pipe and into a regular file, checked by
+               checksum
 """
+import hashlib
 import os
 import resource
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
+import time
 
 from emulator import command
 
@@ -181,10 +188,113 @@ def check_failures(program):
     return problems
 
 
+def expected_digest(rows):
+    """The checksum and length of the prompt and ROWS rows."""
+    digest = hashlib.sha256(PROMPT)
+    for k in range(1, rows + 1):
+        digest.update(b"*" * k + b"\n")
+    return digest.hexdigest(), len(PROMPT) + rows * (rows + 3) // 2
+
+
+def received_digest(program, rows, stdout, read_end=None, late=0.0, piece=1 << 20, pause=0.0):
+    """Runs PROGRAM on a typed count of ROWS with STDOUT as its output. When
+    READ_END is given, it is read after LATE seconds, PIECE bytes at a time
+    with PAUSE seconds between reads. Returns the checksum and length of what
+    came through READ_END, the status and standard error."""
+    with tempfile.TemporaryFile() as errors:
+        child = subprocess.Popen(command(program), stdin=subprocess.PIPE, stdout=stdout,
+                                 stderr=errors)
+        try:
+            child.stdin.write(f"{rows}\n".encode())
+            child.stdin.close()
+            digest, size = hashlib.sha256(), 0
+            if read_end is not None:
+                os.close(stdout)
+                time.sleep(late)
+                while chunk := os.read(read_end, piece):
+                    digest.update(chunk)
+                    size += len(chunk)
+                    time.sleep(pause)
+            status = child.wait(timeout=PROMPTLY)
+        finally:
+            child.kill()
+        errors.seek(0)
+        return digest.hexdigest(), size, status, errors.read()
+
+
+def into_pipe(program, rows, blocking=True, stream_socket=False, **reading):
+    """Rows into a pipe, or a stream socket, whose writing end blocks or not."""
+    if stream_socket:
+        read_end, write_end = (end.detach() for end in socket.socketpair())
+    else:
+        read_end, write_end = os.pipe()
+    os.set_blocking(write_end, blocking)
+    try:
+        return received_digest(program, rows, write_end, read_end, **reading)
+    finally:
+        os.close(read_end)
+
+
+def into_file(program, rows):
+    with tempfile.TemporaryFile() as out:
+        _, _, status, stderr = received_digest(program, rows, out)
+        out.seek(0)
+        digest, size = hashlib.sha256(), 0
+        while chunk := out.read(1 << 20):
+            digest.update(chunk)
+            size += len(chunk)
+        return digest.hexdigest(), size, status, stderr
+
+
+def check_rows_arrive(cases):
+    """Runs each case and compares its checksum, length, status and standard
+    error with those of the prompt and its rows, status 0 and no message."""
+    problems = []
+    for what, rows, run_case in cases:
+        digest, size = expected_digest(rows)
+        try:
+            got = run_case()
+        except subprocess.TimeoutExpired:
+            problems.append(f"{what}: still running after {PROMPTLY} s")
+            continue
+        if got != (digest, size, 0, b""):
+            problems.append(f"{what}: {got[1]} of {size} bytes, "
+                            f"{'exact' if got[0] == digest else 'not the rows'}, "
+                            f"status {got[2]}, standard error {got[3][-200:]!r}")
+    return problems
+
+
+def check_busy_output(program):
+    # 1,000 rows fit a pipe enlarged to 1 MiB but not an ordinary one; 3,000
+    # rows (4.5 MB) fit no pipe at all.
+    return check_rows_arrive([
+        ("1000 rows into a non-blocking pipe read 0.3 s late", 1000,
+         lambda: into_pipe(program, 1000, blocking=False, late=0.3)),
+        ("3000 rows into a non-blocking pipe read 0.3 s late", 3000,
+         lambda: into_pipe(program, 3000, blocking=False, late=0.3)),
+        ("1600 rows into a non-blocking pipe read 4 KiB at a time, slowly", 1600,
+         lambda: into_pipe(program, 1600, blocking=False, piece=4096, pause=0.001)),
+        ("3000 rows into a non-blocking socket read 0.3 s late", 3000,
+         lambda: into_pipe(program, 3000, blocking=False, stream_socket=True, late=0.3)),
+        ("1600 rows into a non-blocking socket read 4 KiB at a time, slowly", 1600,
+         lambda: into_pipe(program, 1600, blocking=False, stream_socket=True, piece=4096,
+                           pause=0.001)),
+    ])
+
+
+def check_large(program):
+    rows = 20000  # 200 MB
+    return check_rows_arrive([
+        (f"{rows} rows into a pipe", rows, lambda: into_pipe(program, rows)),
+        (f"{rows} rows into a regular file", rows, lambda: into_file(program, rows)),
+    ])
+
+
 def main():
     program, what = sys.argv[1:3]
     check = {"inputs": check_inputs, "small-stack": check_small_stack,
-             "failures": check_failures}[what]
+             "failures": check_failures, "busy-output": check_busy_output,
+             "large": check_large}[what]
     problems = check(program)
     for problem in problems:
         print(problem)
