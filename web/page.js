@@ -13,9 +13,8 @@ const SIZES = {
     stairprompt: [40, 16], steeple: [7, 6], hello: [13, 3], hellostream: [13, 3],
 };
 
-// A monospace stack whose Hangul is exactly two columns wide.
-const FONT = '"Noto Sans Mono CJK KR", "Noto Sans Mono CJK", "Source Han Mono", ' +
-             '"D2Coding", "NanumGothicCoding", monospace';
+// The page's monospace stack, whose Hangul is exactly two columns wide.
+const FONT = getComputedStyle(document.documentElement).getPropertyValue("--monospace").trim();
 
 // The program modules are kept compressed in programs.js.
 async function compile(base64) {
