@@ -10,7 +10,11 @@ import { pathToFileURL } from "node:url";
 const ROOT = resolve(import.meta.dirname, "..", "..");
 export const PAGE = join(ROOT, "build", "web");
 export const EXPECTED = join(ROOT, "tests", "expected");
-const NODE_MODULES = process.env.NODE_MODULES ?? join(ROOT, "build", "wasm", "web", "npm", "node_modules");
+// The programs whose pictures are fixed: all but drain, which animates, and
+// stairprompt, which waits for a count.
+export const FIXED = ["gasket", "gridshapes", "apex", "funnel", "waist", "wedge", "stairfixed",
+                      "steeple", "hello", "hellostream"];
+const NODE_MODULES = resolve(process.env.NODE_MODULES ?? join(ROOT, "build", "wasm", "web", "npm", "node_modules"));
 const puppeteer = createRequire(join(NODE_MODULES, sep))("puppeteer-core");
 
 // Chromium as root needs no sandbox; neither browser may reach for the

@@ -13,13 +13,11 @@
 import { readFileSync } from "node:fs";
 import { join } from "node:path";
 
-import { EXPECTED, address, launch } from "./browsers.mjs";
+import { EXPECTED, FIXED, address, launch } from "./browsers.mjs";
 import { screenOf } from "./screen.mjs";
 
 const [browserName, how] = process.argv.slice(2);
 const PROMPT = "숫자를 입력하세요 : ";
-const FIXED = ["gasket", "gridshapes", "apex", "funnel", "waist", "wedge", "stairfixed",
-               "steeple", "hello", "hellostream"];
 const expected = (name) => readFileSync(join(EXPECTED, `${name}.out`));
 const encode = (text) => Buffer.from(text, "utf-8");
 const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
