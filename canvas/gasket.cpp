@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "../common/flush_output.h"
+#include "../common/wait_for_reader.h"
 
 // Room for a figure of up to 3072 rows; each used row is a terminated string.
 static char arr[3072][6144];
@@ -28,6 +29,8 @@ void star(int row, int col, int size)
 
 int main()
 {
+    waitForReader();
+
     const int N = 12;
 
     for (int i = 0; i < N; i++) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "../common/flush_output.h"
+#include "../common/wait_for_reader.h"
 
 // 100 rows of 100 cells, kept as one flat block: the pyramid addresses
 // negative columns, and cell (i, -k) is then the byte k before row i starts,
@@ -45,6 +46,8 @@ void pyramid(int n)
 
 int main()
 {
+    waitForReader();
+
     const int n = 6;
 
     triangle(n);

@@ -4,9 +4,11 @@
 #include <cstdio>
 
 #include "../common/flush_output.h"
+#include "../common/wait_for_reader.h"
 
 int main()
 {
+    waitForReader();
     puts("Hello, World!");
     puts("안녕하세요!");
     return flushOutput("hello");

@@ -4,9 +4,11 @@
 #include <iostream>
 
 #include "../common/flush_output.h"
+#include "../common/wait_for_reader.h"
 
 int main()
 {
+    waitForReader();
     std::cout << "Hello, World!\n";
     std::cout << "안녕하세요!" << std::endl;
     return flushOutput("hellostream");

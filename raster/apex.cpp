@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "../common/flush_output.h"
+#include "../common/wait_for_reader.h"
 
 // x is the column from the left margin; y is 0 on the top row and falls by
 // one per row. The axis is the column x = h; each side has its own edge.
@@ -15,6 +16,8 @@ int Pyramid(int h, int x, int y)
 
 int main()
 {
+    waitForReader();
+
     const int h = 10;
 
     for (int y = 0; y >= -h; y--) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "../common/flush_output.h"
+#include "../common/wait_for_reader.h"
 
 // Moves the cursor to column x, row y (the row comes first in the sequence).
 void gotoxy(int x, int y)
@@ -27,6 +28,8 @@ int RevPyramid(int h, int x, int y, int t)
 
 int main()
 {
+    waitForReader();
+
     const int h = 10;
 
     for (int t = 0; t <= 10; t++) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "../common/flush_output.h"
+#include "../common/wait_for_reader.h"
 
 // The edge lines y = -x and y = x - 2h cross at the centre. Cells on the
 // middle row or column meet several conditions; the first case answers.
@@ -19,6 +20,8 @@ int isHourglass(int h, int x, int y)
 
 int main()
 {
+    waitForReader();
+
     const int h = 10;
 
     for (int y = 0; y >= -2 * h; y--) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "../common/flush_output.h"
+#include "../common/wait_for_reader.h"
 
 // The middle row belongs to the upper band. In each band the test against
 // y = -x comes first, and a cell that fails it is outside at once.
@@ -15,6 +16,8 @@ int isHourglass(int h, int x, int y)
 
 int main()
 {
+    waitForReader();
+
     const int h = 10;
 
     for (int y = 0; y >= -2 * h; y--) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "../common/flush_output.h"
+#include "../common/wait_for_reader.h"
 
 // Column first, then row. Both edges are inclusive: the right edge passes
 // exactly through the cells (30, -1), (40, 2), (50, 5) and (60, 8), which are
@@ -23,6 +24,8 @@ int isPyramid(int x, int y)
 
 int main()
 {
+    waitForReader();
+
     const int h = 10;
 
     for (int y = h; y >= -h; y--) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "../common/flush_output.h"
+#include "../common/wait_for_reader.h"
 
 // Writes k stars; stops on exactly 0, and is only called with k of 1 or more.
 int PrintStar(int k)
@@ -26,6 +27,8 @@ int PrintTriangle(int i, int last)
 
 int main()
 {
+    waitForReader();
+
     const int first = 1;
     const int last = 7;
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "../common/flush_output.h"
+#include "../common/wait_for_reader.h"
 #include "star_blocks.h"
 
 int n;
@@ -77,6 +78,7 @@ void f(int first, int last)
 
 int main()
 {
+    waitForReader();
     printf("숫자를 입력하세요 : ");
     // The prompt is shown before the wait, also when output is not a terminal;
     // if it cannot be written, neither can the rows.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "../common/flush_output.h"
+#include "../common/wait_for_reader.h"
 
 int m = 4; // rows
 int n;     // indentation of the bottom row
@@ -40,6 +41,7 @@ void f(int a, int depth)
 
 int main()
 {
+    waitForReader();
     f(m, n);
     putchar('\n');
     return flushOutput("steeple");
