@@ -1,27 +1,14 @@
-// The page: every section runs its program in a terminal of its own as soon
-// as the page has loaded. Run starts it again on a clean screen, Stop or
-// Ctrl-C ends it; the section's data-state says whether it is running,
-// reading (waiting for a typed line) or exited, and the line under the
-// terminal gives the exit status.
+// The page: each section's terminal first shows, as text in the page, the
+// screen its program printed when the page was made. When the section comes
+// near the view, the program starts in a terminal of xterm.js that takes the
+// place of that text, and keeps running when scrolled away. Run starts it
+// again on a clean screen, Stop or Ctrl-C ends it; the section's data-state
+// says whether it is waiting to start, running, reading (waiting for a typed
+// line) or exited, and the line under the terminal gives the exit status.
 "use strict";
-
-// Each terminal's columns and rows: its whole picture, and the line the
-// cursor ends on. stairprompt's is for typing into, with room to scroll back.
-const SIZES = {
-    gasket: [23, 13], gridshapes: [12, 13], apex: [21, 12], funnel: [21, 22],
-    waist: [21, 22], wedge: [81, 22], drain: [21, 12], stairfixed: [7, 8],
-    stairprompt: [40, 16], steeple: [7, 6], hello: [13, 3], hellostream: [13, 3],
-};
 
 // The page's monospace stack, whose Hangul is exactly two columns wide.
 const FONT = getComputedStyle(document.documentElement).getPropertyValue("--monospace").trim();
-
-// The program modules are kept compressed in programs.js.
-async function compile(base64) {
-    const packed = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
-    const stream = new Blob([packed]).stream().pipeThrough(new DecompressionStream("gzip"));
-    return WebAssembly.compile(await new Response(stream).arrayBuffer());
-}
 
 // Output to a terminal that never runs ahead of it: a write is handed over at
 // once when the terminal has taken everything before it, and otherwise once
@@ -40,15 +27,23 @@ function terminalOutput(terminal) {
     return { write, settled: () => taken };
 }
 
-function setUpSection(section, module) {
+async function setUpSection(section) {
     const name = section.id;
-    const [cols, rows] = SIZES[name];
+    const cols = Number(section.dataset.cols);
+    const rows = Number(section.dataset.rows);
+    const module = loadProgram(name);
+    await loadScript("xterm.js");
     const terminal = new Terminal({
         cols, rows, convertEol: true, fontFamily: FONT, fontSize: 15,
         scrollback: name === "stairprompt" ? 1000 : 0,
         theme: { background: "#1d1f21", foreground: "#e0e0e0", cursor: "#e0e0e0" },
     });
-    terminal.open(section.querySelector(".terminal"));
+    terminal.open(section.querySelector(".terminal-box"));
+    // Rows as tall as the first screen's, which are taller than any font's
+    // own, so that the picture stays where it stood.
+    const firstScreen = section.querySelector(".first-screen");
+    const fontRow = section.querySelector(".xterm-screen").offsetHeight / rows;
+    terminal.options.lineHeight = Math.max(1, parseFloat(getComputedStyle(firstScreen).lineHeight) / fontRow);
     const exitLine = section.querySelector(".exit");
     const stopButton = section.querySelector(".stop");
     let program = null; // the run under way, if any
@@ -65,11 +60,11 @@ function setUpSection(section, module) {
         const thisRun = ++runs;
         if (program) program.stop();
         program = keyboard = null;
-        show("running");
         // What a stopped run wrote reaches the terminal before it is cleared.
         await output?.settled();
         const compiled = await module;
         if (thisRun !== runs) return; // a later run took over
+        show("running");
         terminal.reset();
         exitLine.textContent = "";
         output = terminalOutput(terminal);
@@ -102,5 +97,25 @@ function setUpSection(section, module) {
     run();
 }
 
-for (const section of document.querySelectorAll("section[id]"))
-    setUpSection(section, compile(PROGRAMS[section.id]));
+// A section's program starts when the section comes within half a screen of
+// the view, or when its Run button is pressed first, whichever is sooner;
+// none starts before the page's first paint.
+const near = new IntersectionObserver((entries) => {
+    for (const entry of entries) if (entry.isIntersecting) start(entry.target);
+}, { rootMargin: "50% 0px" });
+
+const started = new Set();
+
+function start(section) {
+    if (started.has(section)) return;
+    started.add(section);
+    near.unobserve(section);
+    setUpSection(section);
+}
+
+const sections = document.querySelectorAll("section[id]");
+for (const section of sections)
+    section.querySelector(".run").addEventListener("click", () => start(section), { once: true });
+addEventListener("load", () => requestAnimationFrame(() => requestAnimationFrame(() => {
+    for (const section of sections) near.observe(section);
+})));
