@@ -1,11 +1,18 @@
-// Opening the web page in Debian's Chromium or Firefox ESR, headless, driven
-// by puppeteer-core: served over HTTP from 127.0.0.1, or as a file. Used by
-// the page's tests, its benchmark and its screenshot.
+// Opening the web page in a real browser, as a person would: Debian's
+// Chromium or Firefox ESR, headless, driven by puppeteer-core, or WebKit
+// (WebKitGTK's MiniBrowser, Safari's engine) driven through WebDriver. Each
+// gives a tab of the same shape (puppeteer_tab.mjs, webkit_tab.mjs). The page
+// is served over HTTP from 127.0.0.1, as a static host would, or opened as a
+// file. Used by the page's tests, its benchmark and its screenshots.
 import { readFile } from "node:fs/promises";
 import { createServer } from "node:http";
 import { createRequire } from "node:module";
 import { extname, join, resolve, sep } from "node:path";
 import { pathToFileURL } from "node:url";
+import { gzipSync } from "node:zlib";
+
+import { puppeteerTab } from "./puppeteer_tab.mjs";
+import { webkitTab } from "./webkit_tab.mjs";
 
 const ROOT = resolve(import.meta.dirname, "..", "..");
 export const PAGE = join(ROOT, "build", "web");
@@ -14,48 +21,39 @@ export const EXPECTED = join(ROOT, "tests", "expected");
 // stairprompt, which waits for a count.
 export const FIXED = ["gasket", "gridshapes", "apex", "funnel", "waist", "wedge", "stairfixed",
                       "steeple", "hello", "hellostream"];
+export const BROWSERS = ["chromium", "firefox", "webkit"];
 const NODE_MODULES = resolve(process.env.NODE_MODULES ?? join(ROOT, "build", "wasm", "web", "npm", "node_modules"));
-const puppeteer = createRequire(join(NODE_MODULES, sep))("puppeteer-core");
 
-// Chromium as root needs no sandbox; neither browser may reach for the
-// network of its own accord, which this machine would refuse.
-const LAUNCH = {
-    chromium: {
-        browser: "chrome",
-        executablePath: "/usr/bin/chromium",
-        args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-               "--disable-background-networking", "--disable-component-update", "--disable-sync",
-               "--font-render-hinting=none"],
-    },
-    firefox: {
-        browser: "firefox",
-        executablePath: "/usr/bin/firefox-esr",
-        extraPrefsFirefox: {
-            "network.captive-portal-service.enabled": false,
-            "network.connectivity-service.enabled": false,
-            "app.update.enabled": false,
-            "browser.safebrowsing.malware.enabled": false,
-            "browser.safebrowsing.phishing.enabled": false,
-        },
-    },
-};
+// Packages from the page's own node_modules, as its lock file pins them.
+export const npmRequire = createRequire(join(NODE_MODULES, sep));
 
-export function launch(browser) {
-    return puppeteer.launch({ headless: true, ...LAUNCH[browser] });
+// A tab in BROWSER, whose pages prefer the colour scheme SCHEME ("light" or
+// "dark") and may run scripts unless SCRIPT is false (Chromium only). The
+// tab's calls are those of puppeteer_tab.mjs.
+export function launch(browser, { scheme = "light", script = true } = {}) {
+    if (browser === "webkit") return webkitTab(npmRequire("selenium-webdriver"), { scheme });
+    return puppeteerTab(npmRequire("puppeteer-core"), browser, { scheme, script });
 }
 
 const TYPES = { ".html": "text/html; charset=utf-8", ".js": "text/javascript; charset=utf-8",
                 ".css": "text/css; charset=utf-8" };
 
-// Serves the page's folder on 127.0.0.1 at a free port, as any static host would.
+// Serves FOLDER on 127.0.0.1 at a free port, as any static host would, and
+// compressed with gzip for a browser that asks for it, as most hosts do.
 export async function serve(folder = PAGE) {
+    folder = resolve(folder);
     const server = createServer(async (request, response) => {
         const path = new URL(request.url, "http://host").pathname;
-        const file = join(folder, path === "/" ? "index.html" : decodeURIComponent(path));
+        const file = join(folder, path.endsWith("/") ? `${path}index.html` : decodeURIComponent(path));
         try {
             if (!file.startsWith(folder + sep)) throw new Error("outside the page");
-            const body = await readFile(file);
-            response.writeHead(200, { "Content-Type": TYPES[extname(file)] ?? "application/octet-stream" });
+            let body = await readFile(file);
+            const headers = { "Content-Type": TYPES[extname(file)] ?? "application/octet-stream" };
+            if (/\bgzip\b/.test(request.headers["accept-encoding"] ?? "")) {
+                body = gzipSync(body);
+                headers["Content-Encoding"] = "gzip";
+            }
+            response.writeHead(200, headers);
             response.end(body);
         } catch {
             response.writeHead(404);
@@ -68,6 +66,7 @@ export async function serve(folder = PAGE) {
 
 // The page's address, over HTTP or as a file, and the folder it may load from.
 export async function address(how, folder = PAGE) {
+    folder = resolve(folder);
     if (how === "http") {
         const server = await serve(folder);
         return { url: server.url, folder: server.url, close: server.close };

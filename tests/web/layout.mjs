@@ -1,0 +1,76 @@
+// How the page is laid out, each group given a tab with the page open:
+//   takeover  right after the page opens, only the sections near the view
+//             have started; as each comes into view its terminal takes the
+//             place of the screen printed when the page was made, inside its
+//             box, and nothing else on the page moves;
+//   narrow    on a phone 390 pixels wide (a window as narrow as the browser
+//             allows, where it cannot be a phone) the page never scrolls
+//             sideways, and wedge, wider than that, scrolls inside its own box.
+import { inView, sleep } from "./section.mjs";
+
+// Where each section's parts stand on the page, in pixels from its top left
+// corner, and which sections have started.
+function layout() {
+    const place = (element) => {
+        const box = element.getBoundingClientRect();
+        return [box.left + scrollX, box.top + scrollY, box.width, box.height];
+    };
+    return [...document.querySelectorAll("section[id]")].map((section) => ({
+        name: section.id,
+        state: section.dataset.state,
+        top: section.getBoundingClientRect().top,
+        parts: Object.fromEntries(["h2", ".about", ".terminal-box", ".controls", ".source-name", ".listing"]
+            .map((part) => [part, place(section.querySelector(part))])),
+        terminal: section.querySelector(".xterm") && place(section.querySelector(".xterm")),
+    }));
+}
+
+const rounded = (place) => place.map((n) => n.toFixed(1)).join(", ");
+
+export async function takeover(tab) {
+    const problems = [];
+    await sleep(1000);
+    const before = await tab.evaluate(layout);
+    const height = await tab.evaluate(() => innerHeight);
+    for (const { name, state, top } of before) {
+        if (top > 2 * height && state !== "waiting") problems.push(`${name}, far below the view, has started`);
+        if (top < height / 2 && state === "waiting") problems.push(`${name}, in view, has not started`);
+    }
+    for (const { name } of before) {
+        await inView(tab, name);
+        await tab.waitFor((id) => document.querySelector(`#${id} .xterm-rows > div`)
+                          && document.getElementById(id).dataset.state !== "waiting", [name]);
+    }
+    await sleep(500);
+    const after = await tab.evaluate(layout);
+    for (const [i, { name, parts }] of before.entries()) {
+        for (const [part, place] of Object.entries(parts)) {
+            const now = after[i].parts[part];
+            if (place.some((n, k) => Math.abs(n - now[k]) > 0.5))
+                problems.push(`${name}: its ${part} moved from ${rounded(place)} to ${rounded(now)}`);
+        }
+        const [left, top, width, height] = after[i].parts[".terminal-box"];
+        const [tLeft, tTop, tWidth, tHeight] = after[i].terminal;
+        if (tLeft < left || tTop < top || tLeft + tWidth > left + width || tTop + tHeight > top + height)
+            problems.push(`${name}: its terminal, ${rounded(after[i].terminal)}, is not inside its box, ` +
+                          `${rounded(after[i].parts[".terminal-box"])}`);
+    }
+    return problems;
+}
+
+export async function narrow(tab) {
+    await tab.resize(390, 844, true);
+    await inView(tab, "wedge");
+    const [pageWidth, windowWidth, boxScrolls] = await tab.evaluate(() => {
+        const box = document.querySelector("#wedge .screen");
+        return [document.documentElement.scrollWidth, innerWidth, box.scrollWidth > box.clientWidth];
+    });
+    // A phone shows a page wider than its screen zoomed out, so the page's
+    // width is measured against the screen's, not the window's.
+    const width = tab.phone ? 390 : windowWidth;
+    const problems = [];
+    if (pageWidth > width) problems.push(`the page is ${pageWidth} pixels wide in a window ${width} wide`);
+    if (!boxScrolls) problems.push(`wedge's box does not scroll in a window ${width} pixels wide`);
+    await tab.resize(1280, 900);
+    return problems;
+}

@@ -1,0 +1,93 @@
+// A tab of Debian's Chromium or Firefox ESR, headless, driven by
+// puppeteer-core. Its calls and fields are the ones every tab has:
+//   phone                whether its window can be a phone's
+//   goto(place)          open place.url and wait for its load; requests that
+//                        leave place.folder count as problems
+//   evaluate(fn, ...)    run fn in the page with the arguments, answer its result
+//   waitFor(fn, args, ms) wait until fn(...args) in the page is true
+//   click(selector)      click the middle of the element, scrolled into view
+//   keys(list)           type each of list: text, "Enter", "Backspace" or
+//                        "Control+LETTER"
+//   resize(w, h, phone)  the size of the page's window; a phone's is touched
+//   screenshot(file)     a PNG of what the window shows
+//   problems()           errors in the page's console or its scripts, and
+//                        requests that failed or left the page's folder
+//   close()
+
+// Chromium as root needs no sandbox; neither browser may reach for the
+// network of its own accord, which this machine would refuse.
+const CHROMIUM = {
+    browser: "chrome",
+    executablePath: "/usr/bin/chromium",
+    args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+           "--disable-background-networking", "--disable-component-update", "--disable-sync",
+           "--font-render-hinting=none"],
+};
+
+const firefox = (scheme) => ({
+    browser: "firefox",
+    executablePath: "/usr/bin/firefox-esr",
+    extraPrefsFirefox: {
+        "network.captive-portal-service.enabled": false,
+        "network.connectivity-service.enabled": false,
+        "app.update.enabled": false,
+        "browser.safebrowsing.malware.enabled": false,
+        "browser.safebrowsing.phishing.enabled": false,
+        // 0 makes pages see a dark scheme, 1 a light one.
+        "layout.css.prefers-color-scheme.content-override": scheme === "dark" ? 0 : 1,
+    },
+});
+
+export async function puppeteerTab(puppeteer, name, { scheme, script }) {
+    const browser = await puppeteer.launch({ headless: true, ...(name === "firefox" ? firefox(scheme) : CHROMIUM) });
+    const page = await browser.newPage();
+    if (name === "chromium") await page.emulateMediaFeatures([{ name: "prefers-color-scheme", value: scheme }]);
+    if (!script) await page.setJavaScriptEnabled(false);
+    await page.setViewport({ width: 1280, height: 900 });
+
+    const problems = [];
+    let folder = null;
+    page.on("console", (message) => {
+        if (message.type() === "error") problems.push(`console error: ${message.text()}`);
+    });
+    page.on("pageerror", (error) => problems.push(`page error: ${error.message}`));
+    page.on("request", (request) => {
+        const url = request.url();
+        if (folder && !url.startsWith(folder) && !/^(data|blob):/.test(url))
+            problems.push(`a request outside the page's folder: ${url}`);
+    });
+    page.on("requestfailed", (request) => problems.push(`request failed: ${request.url()}`));
+
+    async function keys(list) {
+        for (const key of list) {
+            if (key.startsWith("Control+")) {
+                await page.keyboard.down("Control");
+                await page.keyboard.press(key.slice(8));
+                await page.keyboard.up("Control");
+            } else if (["Backspace", "Enter"].includes(key)) {
+                await page.keyboard.press(key);
+            } else {
+                await page.keyboard.type(key);
+            }
+        }
+    }
+
+    return {
+        phone: true,
+        async goto(place) {
+            folder = place.folder;
+            await page.goto(place.url, { waitUntil: "load" });
+        },
+        evaluate: (fn, ...args) => page.evaluate(fn, ...args),
+        async waitFor(fn, args = [], timeout = 10000) {
+            await page.waitForFunction(fn, { timeout, polling: 20 }, ...args);
+        },
+        click: (selector) => page.click(selector),
+        keys,
+        resize: (width, height, phone = false) =>
+            page.setViewport({ width, height, isMobile: phone, hasTouch: phone, deviceScaleFactor: 1 }),
+        screenshot: (file) => page.screenshot({ path: file }),
+        problems: async () => problems,
+        close: () => browser.close(),
+    };
+}
