@@ -1,20 +1,24 @@
 #!/usr/bin/env python3
 """build_page.py OUT SOURCE_ROOT NODE_MODULES NODE PROGRAM=MODULE...
 
-Makes the web page in OUT, emptied first: index.html with one section per
-PROGRAM (its path in the source tree without .cpp, in the order given), and
-the files it loads: the page's own scripts and style, xterm.js and its style
-from NODE_MODULES, and programs/PROGRAM.js, which holds the MODULE (the
-program compiled to WebAssembly) compressed, as a script, so that the page
-needs no request a file:// page may not make. Each section shows, as text
-in the page itself, the screen its program writes before it first waits,
-made by running the MODULE under Node's WASI with NODE, so that every
-picture is there before any script runs, or when none may. Nothing depends
-on the time or place of the build.
+Makes the web page in OUT, emptied first: index.html, with a list of
+contents and one section per PROGRAM (its path in the source tree without
+.cpp, in the order given), and the files it loads: the page's own scripts
+and styles, xterm.js and its style from NODE_MODULES, and programs/PROGRAM.js,
+which holds the MODULE (the program compiled to WebAssembly) compressed, as
+a script, so that the page needs no request a file:// page may not make.
+Each section shows, as text in the page itself, the screen its program
+writes before it first waits, made by running the MODULE under Node's WASI
+with NODE, so that every picture is there before any script runs, or when
+none may; and the program's source, coloured by highlight.js from
+NODE_MODULES, which the page itself never loads. The licences of the page
+and of xterm.js go with it. Nothing depends on the time or place of the
+build.
 """
 import base64
 import gzip
 import html
+import json
 import os
 import re
 import shutil
@@ -33,7 +37,17 @@ SIZES = {
 }
 
 DESCRIPTION = ("Twelve small C++ console programs that draw pictures in text, compiled to "
-               "WebAssembly and running live in the page, each with its source.")
+               "WebAssembly and running live in the page, each beside its source.")
+
+# The four ways of drawing, by the folder their programs are in.
+WAYS = {
+    "canvas": ("canvas", "fill a static grid of characters completely, then print it row by row"),
+    "raster": ("raster scan", "ask a predicate about every cell, row by row, and write each "
+                              "answer at once"),
+    "recursive": ("recursion", "recursive functions write the runs of stars and blanks and the "
+                               "sequence of rows"),
+    "greetings": ("fixed text", "write a greeting with line output or the output stream"),
+}
 
 OPENING = """\
 <h1>Text pictures</h1>
@@ -42,28 +56,19 @@ run: each terminal shows the screen its program printed when the page was
 made.</p></noscript>
 <p>Twelve small console programs, compiled to WebAssembly from the same C++
 source files as the Linux programs and running live below, each in a terminal
-of its own. Ten draw pictures in text, a <code>*</code> for every cell inside a
-figure and a blank for every cell outside it; two print a greeting in English
-and Korean. They show four ways of drawing:</p>
-<ul>
-<li><strong>canvas</strong>: fill a static grid of characters completely, then
-print it row by row (<code>gasket</code>, <code>gridshapes</code>);</li>
-<li><strong>raster scan</strong>: ask a predicate about every cell, row by row,
-and write each answer at once (<code>apex</code>, <code>funnel</code>,
-<code>waist</code>, <code>wedge</code>, <code>drain</code>);</li>
-<li><strong>recursion</strong>: recursive functions write the runs of stars and
-blanks and the sequence of rows (<code>stairfixed</code>,
-<code>stairprompt</code>, <code>steeple</code>);</li>
-<li><strong>fixed text</strong>: write a greeting with line output or the
-output stream (<code>hello</code>, <code>hellostream</code>).</li>
-</ul>
+of its own beside its source. Ten draw pictures in text, a <code>*</code> for
+every cell inside a figure and a blank for every cell outside it; two print a
+greeting in English and Korean. They show four ways of drawing:</p>
+"""
+
+USAGE = """\
 <p>Each terminal first shows the screen its program printed when the page was
 made, and the program itself starts when you reach it, so <code>drain</code>
 is seen from its first frame. <strong>Run</strong> starts one again,
 <strong>Stop</strong> ends it. <code>stairprompt</code> asks for a number:
 click its terminal, type one and press Enter (Backspace erases, Ctrl-D ends
-the input, Ctrl-C stops it). The source of each program is under its
-terminal.</p>
+the input, Ctrl-C stops it). The source of each program stands beside its
+terminal, or under it on a narrow screen.</p>
 """
 
 
@@ -72,8 +77,21 @@ def description(source_root, name):
     with open(os.path.join(source_root, "man", f"{name}.6"), encoding="utf-8") as f:
         text = f.read()
     line = re.search(r"^\.SH NAME\n(.*)$", text, re.MULTILINE).group(1)
-    about = line.split(r" \- ", 1)[1].replace("\\-", "-")
-    return about[0].upper() + about[1:] + "."
+    return line.split(r" \- ", 1)[1].replace("\\-", "-")
+
+
+def contents(source_root, paths):
+    """The list of contents: each way of drawing, with its programs, each
+    linked to its section with its one-line description."""
+    ways = []
+    for folder, (way, how) in WAYS.items():
+        programs = "".join(
+            f'<li><a href="#{name}"><code>{name}</code></a>: '
+            f"{html.escape(description(source_root, name))}</li>\n"
+            for name in (os.path.basename(path) for path in paths if path.startswith(folder + "/")))
+        ways.append(f"<li><strong>{way}</strong>: {how}\n<ul>\n{programs}</ul></li>\n")
+    return ('<nav aria-labelledby="contents">\n<h2 id="contents">Contents</h2>\n'
+            f'<ul class="ways">\n{"".join(ways)}</ul>\n</nav>\n')
 
 
 # A fresh terminal's cursor is already at the top-left corner, where drain's
@@ -93,31 +111,45 @@ def first_screen(node, module):
     return data.decode("utf-8")
 
 
-def section(source_root, node, path, module):
+def highlighted(node, node_modules, files):
+    """Each C++ source file as HTML, coloured by highlight.js."""
+    done = subprocess.run([node, os.path.join(HERE, "highlight.mjs"), node_modules, *files],
+                          stdout=subprocess.PIPE, check=True)
+    return json.loads(done.stdout)
+
+
+def section(source_root, node, path, module, listing):
     name = os.path.basename(path)
     cols, rows = SIZES[name]
-    with open(os.path.join(source_root, f"{path}.cpp"), encoding="utf-8") as f:
-        source = f.read()
+    about = description(source_root, name)
     # The line feed after <pre> is dropped by HTML, so that the screen's own
     # first line (steeple's is empty) stays.
     return f"""\
 <section id="{name}" data-state="waiting" data-cols="{cols}" data-rows="{rows}">
+<div class="terminal-side">
 <h2><code>{name}</code></h2>
-<p class="about">{html.escape(description(source_root, name))}</p>
+<p class="about">{html.escape(about[0].upper() + about[1:])}.</p>
 <div class="screen"><div class="terminal-box" role="group" aria-label="{name}'s terminal">
 <pre class="first-screen" style="--cols: {cols}; --rows: {rows}">
 {html.escape(first_screen(node, module))}</pre></div></div>
 <p class="controls"><button class="run" type="button">Run</button>
 <button class="stop" type="button" disabled>Stop</button>
 <span class="exit" aria-live="polite"></span></p>
+</div>
+<div class="source-side">
 <p class="source-name"><code>{path}.cpp</code></p>
-<pre class="listing"><code>{html.escape(source)}</code></pre>
+<pre class="listing" tabindex="0"><code class="hljs language-cpp">{listing}</code></pre>
+</div>
 </section>
 """
 
 
-def page(source_root, node, pairs):
-    sections = "".join(section(source_root, node, path, module) for path, module in pairs)
+def page(source_root, node, node_modules, pairs):
+    paths = [path for path, _ in pairs]
+    listings = highlighted(node, node_modules,
+                           [os.path.join(source_root, f"{path}.cpp") for path in paths])
+    sections = "".join(section(source_root, node, path, module, listing)
+                       for (path, module), listing in zip(pairs, listings))
     scripts = "".join(f'<script defer src="{script}"></script>\n' for script in SCRIPTS)
     return f"""\
 <!DOCTYPE html>
@@ -130,11 +162,12 @@ def page(source_root, node, pairs):
 <link rel="icon" href="data:,">
 <link rel="stylesheet" href="xterm.css">
 <link rel="stylesheet" href="page.css">
+<link rel="stylesheet" href="highlight.css">
 <noscript><style>.controls {{ display: none; }}</style></noscript>
 {scripts}</head>
 <body>
 <header>
-{OPENING}</header>
+{OPENING}{contents(source_root, paths)}{USAGE}</header>
 <main>
 {sections}</main>
 </body>
@@ -163,7 +196,9 @@ def main():
     with open(os.path.join(out, "xterm.js"), "w", encoding="utf-8") as f:
         f.write(script)
     shutil.copyfile(os.path.join(xterm, "css", "xterm.css"), os.path.join(out, "xterm.css"))
-    for own in [*SCRIPTS, "page.css"]:
+    shutil.copyfile(os.path.join(xterm, "LICENSE"), os.path.join(out, "xterm-LICENSE"))
+    shutil.copyfile(os.path.join(source_root, "LICENSE"), os.path.join(out, "LICENSE"))
+    for own in [*SCRIPTS, "page.css", "highlight.css"]:
         shutil.copyfile(os.path.join(HERE, own), os.path.join(out, own))
     os.makedirs(os.path.join(out, "programs"))
     for path, module in pairs:
@@ -171,7 +206,7 @@ def main():
         with open(os.path.join(out, "programs", f"{name}.js"), "w", encoding="utf-8") as f:
             f.write(program_script(name, module))
     with open(os.path.join(out, "index.html"), "w", encoding="utf-8") as f:
-        f.write(page(source_root, node, pairs))
+        f.write(page(source_root, node, node_modules, pairs))
 
 
 if __name__ == "__main__":

@@ -110,7 +110,10 @@ function start(section) {
     if (started.has(section)) return;
     started.add(section);
     near.unobserve(section);
-    setUpSection(section);
+    // A program that could not be loaded says so under its first screen.
+    setUpSection(section).catch((error) => {
+        section.querySelector(".exit").textContent = error.message;
+    });
 }
 
 const sections = document.querySelectorAll("section[id]");
