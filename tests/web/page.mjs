@@ -1,15 +1,18 @@
 // page.mjs chromium|firefox|webkit http|file [FOLDER]: opens the web page
 // (build/web, or the one in FOLDER) in the browser as a person would, served
 // over HTTP or from disk, and runs each group of checks on it in turn:
-// takeover and narrow (layout.mjs), screens, typing, drain and stopping
-// (running.mjs), and
+// takeover, narrow and wide (layout.mjs), screens, typing, drain and
+// stopping (running.mjs), colours and contents (reading.mjs), axe
+// (access.mjs), and
 //   page      nothing in the page's console is an error, and no request
 //             leaves the page's own folder.
 import { address, launch } from "./browsers.mjs";
-import { narrow, takeover } from "./layout.mjs";
+import { axe } from "./access.mjs";
+import { narrow, takeover, wide } from "./layout.mjs";
+import { colours, contents } from "./reading.mjs";
 import { drain, screens, stopping, typing } from "./running.mjs";
 
-const GROUPS = { takeover, screens, typing, drain, stopping, narrow };
+const GROUPS = { takeover, screens, typing, drain, stopping, narrow, wide, colours, contents, axe };
 
 async function main() {
     const [browserName, how, folder] = process.argv.slice(2);
@@ -20,7 +23,7 @@ async function main() {
         await tab.goto(place);
         for (const [group, check] of Object.entries(GROUPS)) {
             // A group that cannot go on has found a problem too.
-            const found = await check(tab).catch((error) => [`stopped: ${error.message.split("\n")[0]}`]);
+            const found = await check(tab, { browser: browserName, place }).catch((error) => [`stopped: ${error.message.split("\n")[0]}`]);
             problems.push(...found.map((problem) => `${group}: ${problem}`));
             console.log(`${group}: ${found.length ? "FAILED" : "passed"}`);
         }

@@ -8,7 +8,8 @@
 //   click(selector)      click the middle of the element, scrolled into view
 //   keys(list)           type each of list: text, "Enter", "Backspace" or
 //                        "Control+LETTER"
-//   resize(w, h, phone)  the size of the page's window; a phone's is touched
+//   resize(w, h, phone)  the size of the page's window; a phone's is touched,
+//                        and making it a phone's or no longer one reloads the page
 //   screenshot(file)     a PNG of what the window shows
 //   problems()           errors in the page's console or its scripts, and
 //                        requests that failed or left the page's folder

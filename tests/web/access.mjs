@@ -1,0 +1,48 @@
+// axe: axe-core, as the lock file pins it, finds no violation of WCAG 2.1
+// A and AA or of its best practices, on the page as it stands after the
+// other groups, in the light scheme, and on the page opened anew in the
+// dark scheme with every program started; there the page's background must
+// be dark.
+import { launch, npmRequire } from "./browsers.mjs";
+import { inView } from "./section.mjs";
+
+const RULES = ["wcag2a", "wcag2aa", "wcag21a", "wcag21aa", "best-practice"];
+
+// Runs in the page: axe's verdict, a line per violation.
+async function audit(source, rules) {
+    if (!window.axe) (0, eval)(source);
+    // Fetching the style sheets again, which axe would for one rule, is what
+    // a page opened from disk may not do.
+    const { violations } = await axe.run(document, { runOnly: { type: "tag", values: rules }, preload: false });
+    const described = (node) => [node.target.join(" "), ...[...node.any, ...node.all, ...node.none]
+        .map((check) => check.message)].join(": ");
+    return violations.map(({ id, help, nodes }) =>
+        `${id} (${help}): ${nodes.length} element${nodes.length > 1 ? "s" : ""}, ` +
+        nodes.slice(0, 3).map(described).join("; "));
+}
+
+// The relative luminance of the page's background, from 0 for black to 1.
+function background() {
+    const [r, g, b] = getComputedStyle(document.body).backgroundColor.match(/\d+/g).map(Number)
+        .map((c) => c / 255).map((c) => (c <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4));
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+}
+
+export async function axe(tab, { browser, place }) {
+    const source = npmRequire("axe-core").source;
+    const problems = (await tab.evaluate(audit, source, RULES)).map((found) => `light: ${found}`);
+    const dark = await launch(browser, { scheme: "dark" });
+    try {
+        await dark.goto(place);
+        for (const name of await dark.evaluate(() => [...document.querySelectorAll("section[id]")].map((s) => s.id)))
+            await inView(dark, name);
+        await dark.waitFor(() => [...document.querySelectorAll("section[id]")]
+            .every((section) => section.dataset.state !== "waiting"));
+        problems.push(...(await dark.evaluate(audit, source, RULES)).map((found) => `dark: ${found}`));
+        const luminance = await dark.evaluate(background);
+        if (luminance > 0.05) problems.push(`dark: the page's background is not dark (luminance ${luminance.toFixed(2)})`);
+    } finally {
+        await dark.close();
+    }
+    return problems;
+}
