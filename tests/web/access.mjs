@@ -21,9 +21,17 @@ async function audit(source, rules) {
         nodes.slice(0, 3).map(described).join("; "));
 }
 
-// The relative luminance of the page's background, from 0 for black to 1.
+// The relative luminance of the page's background, from 0 for black to 1:
+// the body's, or the root's, or where neither has one, the canvas's.
 function background() {
-    const [r, g, b] = getComputedStyle(document.body).backgroundColor.match(/\d+/g).map(Number)
+    const canvas = document.createElement("div");
+    canvas.style.backgroundColor = "Canvas";
+    document.body.append(canvas);
+    const colour = [document.body, document.documentElement, canvas]
+        .map((element) => getComputedStyle(element).backgroundColor)
+        .find((value) => !/^rgba\(.*, 0\)$|^transparent$/.test(value));
+    canvas.remove();
+    const [r, g, b] = colour.match(/[\d.]+/g).slice(0, 3).map(Number)
         .map((c) => c / 255).map((c) => (c <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4));
     return 0.2126 * r + 0.7152 * g + 0.0722 * b;
 }

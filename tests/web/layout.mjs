@@ -90,9 +90,9 @@ export async function narrow(tab, { browser, place }) {
 export async function wide(tab) {
     await tab.resize(1440, 900);
     const sections = await tab.evaluate(() => [...document.querySelectorAll("section[id]")].map((section) => {
-        const run = section.querySelector(".terminal-side").getBoundingClientRect();
-        const source = section.querySelector(".source-side").getBoundingClientRect();
-        return [section.id, source.left >= run.right && source.top < run.bottom];
+        const run = section.querySelector(".terminal-side")?.getBoundingClientRect();
+        const source = section.querySelector(".source-side")?.getBoundingClientRect();
+        return [section.id, Boolean(run && source && source.left >= run.right && source.top < run.bottom)];
     }));
     await tab.resize(1280, 900);
     return sections.filter(([name, beside]) => name !== "wedge" && !beside)
