@@ -56,7 +56,7 @@ run: each terminal shows the screen its program printed when the page was
 made.</p></noscript>
 <p>Twelve small console programs, compiled to WebAssembly from the same C++
 source files as the Linux programs and running live below, each in a terminal
-of its own beside its source. Ten draw pictures in text, a <code>*</code> for
+of its own with its source. Ten draw pictures in text, a <code>*</code> for
 every cell inside a figure and a blank for every cell outside it; two print a
 greeting in English and Korean. They show four ways of drawing:</p>
 """
