@@ -39,11 +39,14 @@ async function setUpSection(section) {
         theme: { background: "#1d1f21", foreground: "#e0e0e0", cursor: "#e0e0e0" },
     });
     terminal.open(section.querySelector(".terminal-box"));
-    // Rows as tall as the first screen's, which are taller than any font's
-    // own, so that the picture stays where it stood.
-    const firstScreen = section.querySelector(".first-screen");
-    const fontRow = section.querySelector(".xterm-screen").offsetHeight / rows;
-    terminal.options.lineHeight = Math.max(1, parseFloat(getComputedStyle(firstScreen).lineHeight) / fontRow);
+    // Cells as wide and rows as tall as the first screen's, so that the
+    // picture stays where it stood. Its rows are taller than any font's own;
+    // its columns are the font's own, which xterm.js measures for itself,
+    // and a browser may now and then measure otherwise than it lays out text.
+    const wanted = section.querySelector(".first-screen").getBoundingClientRect();
+    const drawn = section.querySelector(".xterm-screen").getBoundingClientRect();
+    terminal.options.lineHeight = Math.max(1, wanted.height / drawn.height);
+    terminal.options.letterSpacing = Math.round((wanted.width - drawn.width) / cols);
     const exitLine = section.querySelector(".exit");
     const stopButton = section.querySelector(".stop");
     let program = null; // the run under way, if any
