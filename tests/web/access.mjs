@@ -4,7 +4,7 @@
 // dark scheme with every program started; there the page's background must
 // be dark.
 import { launch, npmRequire } from "./browsers.mjs";
-import { inView } from "./section.mjs";
+import { startEvery } from "./section.mjs";
 
 const RULES = ["wcag2a", "wcag2aa", "wcag21a", "wcag21aa", "best-practice"];
 
@@ -42,10 +42,7 @@ export async function axe(tab, { browser, place }) {
     const dark = await launch(browser, { scheme: "dark" });
     try {
         await dark.goto(place);
-        for (const name of await dark.evaluate(() => [...document.querySelectorAll("section[id]")].map((s) => s.id)))
-            await inView(dark, name);
-        await dark.waitFor(() => [...document.querySelectorAll("section[id]")]
-            .every((section) => section.dataset.state !== "waiting"));
+        await startEvery(dark);
         problems.push(...(await dark.evaluate(audit, source, RULES)).map((found) => `dark: ${found}`));
         const luminance = await dark.evaluate(background);
         if (luminance > 0.05) problems.push(`dark: the page's background is not dark (luminance ${luminance.toFixed(2)})`);

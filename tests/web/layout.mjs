@@ -10,7 +10,7 @@
 //   wide      in a window 1440 pixels wide every section but wedge, whose
 //             terminal is 81 columns wide, has its source beside its terminal.
 import { launch } from "./browsers.mjs";
-import { inView, sleep } from "./section.mjs";
+import { inView, sleep, startEvery } from "./section.mjs";
 
 // Where each section's parts stand on the page, in pixels from its top left
 // corner, and which sections have started.
@@ -42,11 +42,7 @@ export async function takeover(tab) {
         if (top > 2 * height && state !== "waiting") problems.push(`${name}, far below the view, has started`);
         if (top < height / 2 && state === "waiting") problems.push(`${name}, in view, has not started`);
     }
-    for (const { name } of before) {
-        await inView(tab, name);
-        await tab.waitFor((id) => document.querySelector(`#${id} .xterm-rows > div`)
-                          && document.getElementById(id).dataset.state !== "waiting", [name]);
-    }
+    await startEvery(tab);
     await sleep(500);
     const after = await tab.evaluate(layout);
     for (const [i, { name, parts }] of before.entries()) {

@@ -7,11 +7,10 @@ import { join } from "node:path";
 import { promisify } from "node:util";
 
 import { npmRequire } from "./browsers.mjs";
+import { CHROMIUM_FLAGS } from "./puppeteer_tab.mjs";
 
-// The flags the tests' Chromium runs with, that the network may refuse nothing.
-const CHROME_FLAGS = ["--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                      "--no-first-run", "--disable-background-networking",
-                      "--disable-component-update", "--disable-sync"];
+// Chromium as the tests run it, that the network may refuse nothing.
+const CHROME_FLAGS = ["--headless=new", ...CHROMIUM_FLAGS];
 
 export const CATEGORIES = ["performance", "accessibility", "best-practices", "seo"];
 

@@ -17,13 +17,10 @@
 
 // Chromium as root needs no sandbox; neither browser may reach for the
 // network of its own accord, which this machine would refuse.
-const CHROMIUM = {
-    browser: "chrome",
-    executablePath: "/usr/bin/chromium",
-    args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-           "--disable-background-networking", "--disable-component-update", "--disable-sync",
-           "--font-render-hinting=none"],
-};
+export const CHROMIUM_FLAGS = ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                               "--disable-background-networking", "--disable-component-update",
+                               "--disable-sync", "--font-render-hinting=none"];
+const CHROMIUM = { browser: "chrome", executablePath: "/usr/bin/chromium", args: CHROMIUM_FLAGS };
 
 const firefox = (scheme) => ({
     browser: "firefox",

@@ -22,6 +22,16 @@ export async function inView(tab, name) {
     await tab.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
 }
 
+// Scrolls to every section in turn, as a reader going down the page, and
+// waits at each until its program has started and its terminal has rows.
+export async function startEvery(tab) {
+    for (const name of await tab.evaluate(() => [...document.querySelectorAll("section[id]")].map((s) => s.id))) {
+        await inView(tab, name);
+        await tab.waitFor((id) => document.querySelector(`#${id} .xterm-rows > div`)
+                          && document.getElementById(id).dataset.state !== "waiting", [name]);
+    }
+}
+
 export function stateOf(tab, name) {
     return tab.evaluate((id) => {
         const section = document.getElementById(id);
