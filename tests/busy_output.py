@@ -9,7 +9,15 @@ failure:
   on a socket   the same, or, as a socket gives the program no file of its
                 own, the one line "NAME: write error: ..." and status 1;
                 never a success with bytes lost.
-Either way the parent's end must still not block afterwards. stairprompt is
+Then the other two streams:
+  a full disk   every PROGRAM writing to /dev/full with a standard error that
+                does not block and is already full, read 0.3 s later: status
+                1, and its one line must arrive whole;
+  late input    stairprompt on a non-blocking pipe, and on a non-blocking
+                terminal, empty when it starts, 5 typed 0.3 s later: the
+                prompt and five rows, status 0; on a non-blocking pipe
+                closed at once, empty: the prompt alone, status 0, at once.
+Every time the parent's end must still not block afterwards. stairprompt is
 typed 5. The programs run side by side, as drain takes eleven seconds.
 """
 import concurrent.futures
@@ -23,9 +31,10 @@ import time
 
 from emulator import command
 
-LATE = 0.3  # seconds before the reader starts
+LATE = 0.3  # seconds before the other end wakes
 LIMIT = 60  # seconds for a program to end, with room for an emulator
 TYPED = {"stairprompt": ("5\n", "stairprompt-5.out")}
+PROMPT = "숫자를 입력하세요 : ".encode()
 
 
 def fill(end):
@@ -40,12 +49,51 @@ def fill(end):
     return written
 
 
+def late(action):
+    """Starts a thread that does ACTION LATE seconds from now."""
+    def wake():
+        time.sleep(LATE)
+        action()
+    thread = threading.Thread(target=wake)
+    thread.start()
+    return thread
+
+
+def late_reader(read_end):
+    """Starts reading READ_END to its end LATE seconds from now; answers the
+    thread and the bytes it gathers."""
+    received = bytearray()
+
+    def read_all():
+        while chunk := os.read(read_end, 1 << 16):
+            received.extend(chunk)
+    return late(read_all), received
+
+
+def finish(child):
+    """Waits for CHILD to end; answers its status, or "still running"."""
+    try:
+        return child.wait(timeout=LIMIT)
+    except subprocess.TimeoutExpired:
+        return "still running"
+    finally:
+        child.kill()
+        child.wait()
+
+
+def typed_input(name):
+    """A file holding what NAME is typed."""
+    stdin = tempfile.TemporaryFile()
+    stdin.write(TYPED.get(name, ("",))[0].encode())
+    stdin.seek(0)
+    return stdin
+
+
 def run(program, expected_dir, kind):
     """Runs PROGRAM into a full KIND ("pipe" or "socket"); returns the problem
     seen, or None."""
     name = os.path.basename(program).removesuffix(".wasm")
-    typed, expected_file = TYPED.get(name, ("", f"{name}.out"))
-    with open(os.path.join(expected_dir, expected_file), "rb") as f:
+    with open(os.path.join(expected_dir, TYPED.get(name, ("", f"{name}.out"))[1]), "rb") as f:
         expected = f.read()
     if kind == "pipe":
         read_end, write_end = os.pipe()
@@ -53,26 +101,10 @@ def run(program, expected_dir, kind):
         read_end, write_end = (end.detach() for end in socket.socketpair())
     os.set_blocking(write_end, False)
     filler = fill(write_end)
-    received = bytearray()
-
-    def read_all():
-        time.sleep(LATE)
-        while chunk := os.read(read_end, 1 << 16):
-            received.extend(chunk)
-
-    reader = threading.Thread(target=read_all)
-    with tempfile.TemporaryFile() as stdin, tempfile.TemporaryFile() as errors:
-        stdin.write(typed.encode())
-        stdin.seek(0)
+    with typed_input(name) as stdin, tempfile.TemporaryFile() as errors:
         child = subprocess.Popen(command(program), stdin=stdin, stdout=write_end, stderr=errors)
-        reader.start()
-        try:
-            status = child.wait(timeout=LIMIT)
-        except subprocess.TimeoutExpired:
-            status = "still running"
-        finally:
-            child.kill()
-            child.wait()
+        reader, received = late_reader(read_end)
+        status = finish(child)
         still_nonblocking = not os.get_blocking(write_end)
         os.close(write_end)
         reader.join()
@@ -95,11 +127,82 @@ def run(program, expected_dir, kind):
     return f"{name} on a full {kind}: " + "; ".join(problems) if problems else None
 
 
+def run_full_disk(program):
+    """Runs PROGRAM into /dev/full with a full non-blocking pipe for its
+    standard error; returns the problem seen, or None."""
+    name = os.path.basename(program).removesuffix(".wasm")
+    read_end, write_end = os.pipe()
+    os.set_blocking(write_end, False)
+    filler = fill(write_end)
+    with typed_input(name) as stdin, open("/dev/full", "wb") as full:
+        child = subprocess.Popen(command(program), stdin=stdin, stdout=full, stderr=write_end)
+        reader, received = late_reader(read_end)
+        status = finish(child)
+        still_nonblocking = not os.get_blocking(write_end)
+        os.close(write_end)
+        reader.join()
+        os.close(read_end)
+
+    stderr = bytes(received[filler:])
+    problems = []
+    if not still_nonblocking:
+        problems.append("the parent's end blocks now")
+    message = f"{name}: write error: No space left on device\n".encode()
+    if (status, stderr) != (1, message):
+        problems.append(f"status {status}, standard error {stderr[-200:]!r}")
+    return f"{name} on a full disk with a full standard error: " + "; ".join(problems) if problems else None
+
+
+def run_late_input(program, expected_dir, kind):
+    """Runs stairprompt on a non-blocking KIND of input, empty at first: a
+    "pipe" or a "terminal" that 5 is typed into LATE seconds later, or a
+    "closed pipe"; returns the problem seen, or None."""
+    if kind == "terminal":
+        typist, child_end = os.openpty()
+    else:
+        child_end, typist = os.pipe()
+    os.set_blocking(child_end, False)
+    if kind == "closed pipe":
+        os.close(typist)
+        expected = PROMPT
+    else:
+        with open(os.path.join(expected_dir, "stairprompt-5.out"), "rb") as f:
+            expected = f.read()
+    with tempfile.TemporaryFile() as output, tempfile.TemporaryFile() as errors:
+        child = subprocess.Popen(command(program), stdin=child_end, stdout=output, stderr=errors)
+        typing = late(lambda: os.write(typist, b"5\n")) if kind != "closed pipe" else None
+        status = finish(child)
+        still_nonblocking = not os.get_blocking(child_end)
+        if typing:
+            typing.join()
+            os.close(typist)
+        os.close(child_end)
+        output.seek(0)
+        errors.seek(0)
+        got = (output.read(), status, errors.read())
+
+    problems = []
+    if not still_nonblocking:
+        problems.append("the parent's end blocks now")
+    if got != (expected, 0, b""):
+        exact = "exact" if got[0] == expected else "not its bytes"
+        problems.append(f"{len(got[0])} of {len(expected)} bytes, {exact}, status {got[1]}, "
+                        f"standard error {got[2][-200:]!r}")
+    what = "closed at once, empty" if kind == "closed pipe" else "typed into late"
+    return (f"stairprompt on a non-blocking {kind.removeprefix('closed ')} {what}: " + "; ".join(problems)
+            if problems else None)
+
+
 def main():
     expected_dir, *programs = sys.argv[1:]
-    cases = [(program, kind) for program in programs for kind in ("pipe", "socket")]
+    cases = [lambda p=program, k=kind: run(p, expected_dir, k)
+             for program in programs for kind in ("pipe", "socket")]
+    cases += [lambda p=program: run_full_disk(p) for program in programs]
+    cases += [lambda p=program, k=kind: run_late_input(p, expected_dir, k)
+              for program in programs if os.path.basename(program).startswith("stairprompt")
+              for kind in ("pipe", "terminal", "closed pipe")]
     with concurrent.futures.ThreadPoolExecutor(len(cases)) as pool:
-        found = list(pool.map(lambda case: run(case[0], expected_dir, case[1]), cases))
+        found = list(pool.map(lambda case: case(), cases))
     problems = [problem for problem in found if problem]
     for problem in problems:
         print(problem)
