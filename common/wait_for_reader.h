@@ -1,9 +1,10 @@
-// A program may be started with a standard output that does not block: a
-// pipe or terminal its parent set so for its own writes. When such an output
-// is full, its reader is only busy, yet every write fails at once, and the C
-// library drops what it held. Every program therefore begins by giving itself
-// an open file of its own for the same pipe or terminal, one that blocks, so
-// that its writes wait for the reader as they would on any other output.
+// A program may be started with standard streams that do not block: a pipe
+// or terminal its parent set so for its own reads and writes. When such an
+// output is full or such an input still empty, the other end is only busy,
+// yet every write or read fails at once, and the C library gives up on it.
+// Every program therefore begins by giving itself open files of its own for
+// the same pipes or terminals, ones that block, so that its reads and writes
+// wait as they would on any other stream.
 #ifndef WAIT_FOR_READER_H
 #define WAIT_FOR_READER_H
 
@@ -12,30 +13,47 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// Makes standard output wait for a busy reader. The file it shares with its
-// parent keeps its flags: changing them would make the parent's own writes
-// block. Where there is no file of its own to be had (a socket, a system
-// without Linux's /proc) standard output stays as it was.
+#ifdef __linux__
+// Puts on descriptor fd, when it is a non-blocking pipe or terminal, a file
+// of the program's own for the same pipe or terminal, opened for access
+// (O_RDONLY or O_WRONLY), that blocks. The file it shares with its parent
+// keeps its flags: changing them would make the parent's own reads and
+// writes block.
+inline void blockOnOwnFile(int fd, int access)
+{
+    int flags = fcntl(fd, F_GETFL);
+    struct stat stream;
+    if (flags == -1 || !(flags & O_NONBLOCK) || fstat(fd, &stream) != 0 ||
+        !(S_ISFIFO(stream.st_mode) || S_ISCHR(stream.st_mode)))
+        return;
+    // Opened without waiting, so that a pipe whose reader has gone is refused
+    // here and fails at the first write, as it would have; then made to
+    // block. O_NOCTTY keeps a terminal from becoming the program's
+    // controlling one.
+    char path[] = "/proc/self/fd/0";
+    path[sizeof path - 2] = char('0' + fd);
+    int own = open(path, access | O_NOCTTY | O_NONBLOCK);
+    if (own == -1)
+        return;
+    int ownFlags = fcntl(own, F_GETFL);
+    if (ownFlags != -1 && fcntl(own, F_SETFL, ownFlags & ~O_NONBLOCK) == 0)
+        dup2(own, fd);
+    close(own);
+}
+#endif
+
+// Makes standard input wait for its writer, and standard output and standard
+// error for their readers, so that a busy one is never taken for a failed
+// one: not the typed count, the picture or the one line that says why it
+// failed. Where there is no file of its own to be had (a socket, a system
+// without Linux's /proc) a stream stays as it was.
 inline void waitForReader()
 {
 #ifdef __linux__
     int saved = errno;
-    int flags = fcntl(1, F_GETFL);
-    struct stat output;
-    if (flags != -1 && (flags & O_NONBLOCK) && fstat(1, &output) == 0 &&
-        (S_ISFIFO(output.st_mode) || S_ISCHR(output.st_mode))) {
-        // Opened without waiting, so that a pipe whose reader has gone is
-        // refused here and fails at the first write, as it would have; then
-        // made to block. O_NOCTTY keeps a terminal from becoming the
-        // program's controlling one.
-        int own = open("/proc/self/fd/1", O_WRONLY | O_NOCTTY | O_NONBLOCK);
-        if (own != -1) {
-            int ownFlags = fcntl(own, F_GETFL);
-            if (ownFlags != -1 && fcntl(own, F_SETFL, ownFlags & ~O_NONBLOCK) == 0)
-                dup2(own, 1);
-            close(own);
-        }
-    }
+    blockOnOwnFile(0, O_RDONLY);
+    blockOnOwnFile(1, O_WRONLY);
+    blockOnOwnFile(2, O_WRONLY);
     errno = saved;
 #endif
 }
