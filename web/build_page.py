@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""build_page.py OUT SOURCE_ROOT NODE_MODULES NODE PROGRAM=MODULE...
+"""build_page.py OUT SOURCE_ROOT NODE_MODULES NODE PROGRAM=MODULE=RECORDING...
 
 Makes the web page in OUT, emptied first: index.html, with a list of
 contents and one section per PROGRAM (its path in the source tree without
 .cpp, in the order given), and the files it loads: the page's own scripts
-and styles, xterm.js and its style from NODE_MODULES, and programs/PROGRAM.js,
-which holds the MODULE (the program compiled to WebAssembly) compressed, as
-a script, so that the page needs no request a file:// page may not make.
+and styles, xterm.js and its style from NODE_MODULES, programs/PROGRAM.js,
+which holds the MODULE (the program compiled to WebAssembly) compressed, and
+recordings/PROGRAM.js, which holds the RECORDING of its run (record.py) for
+the player, each as a script, so that the page needs no request a file://
+page may not make.
 Each section shows, as text in the page itself, the screen its program
 writes before it first waits, made by running the MODULE under Node's WASI
 with NODE, so that every picture is there before any script runs, or when
@@ -26,7 +28,9 @@ import subprocess
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SCRIPTS = ["loading.js", "wasi.js", "line_discipline.js", "page.js"]
+SCRIPTS = ["loading.js", "wasi.js", "line_discipline.js", "page.js", "step_through.js"]
+# Loaded when a player first opens.
+PLAYER = ["recording.js", "player.js", "player.css"]
 
 # Each terminal's columns and rows: its whole picture, and the line the
 # cursor ends on. stairprompt's is for typing into, with room to scroll back.
@@ -63,12 +67,12 @@ greeting in English and Korean. They show four ways of drawing:</p>
 
 USAGE = """\
 <p>Each terminal first shows the screen its program printed when the page was
-made, and the program itself starts when you reach it, so <code>drain</code>
-is seen from its first frame. <strong>Run</strong> starts one again,
-<strong>Stop</strong> ends it. <code>stairprompt</code> asks for a number:
-click its terminal, type one and press Enter (Backspace erases, Ctrl-D ends
-the input, Ctrl-C stops it). The source of each program stands beside its
-terminal, or under it on a narrow screen.</p>
+made, and the program starts when you reach it, so <code>drain</code> is seen
+from its first frame. <strong>Run</strong> starts one again, <strong>Stop</strong>
+ends it. <code>stairprompt</code> asks for a number: click its terminal, type
+one and press Enter (Backspace erases, Ctrl-D ends the input, Ctrl-C stops it).
+<strong>Step through</strong> replays a recorded run line by line: pick a cell
+to find the step that wrote it.</p>
 """
 
 
@@ -134,6 +138,7 @@ def section(source_root, node, path, module, listing):
 {html.escape(first_screen(node, module))}</pre></div></div>
 <p class="controls"><button class="run" type="button">Run</button>
 <button class="stop" type="button" disabled>Stop</button>
+<button class="step-through" type="button">Step through</button>
 <span class="exit" aria-live="polite"></span></p>
 </div>
 <div class="source-side">
@@ -184,9 +189,19 @@ def program_script(name, module):
             f'"use strict";\nprogramLoaded("{name}", "{base64.b64encode(packed).decode()}");\n')
 
 
+def recording_script(name, recording):
+    """recordings/NAME.js: the recording, handed to the page when the script
+    loads."""
+    with open(recording, encoding="utf-8") as f:
+        data = f.read().strip()
+    return (f"// {name}'s run, recorded step by step when the page was made, for its player.\n"
+            f'"use strict";\nrecordingLoaded("{name}", {data});\n')
+
+
 def main():
     out, source_root, node_modules, node, *programs = sys.argv[1:]
-    pairs = [program.split("=", 1) for program in programs]
+    triples = [program.split("=", 2) for program in programs]
+    pairs = [(path, module) for path, module, _ in triples]
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(out)
     xterm = os.path.join(node_modules, "@xterm", "xterm")
@@ -198,13 +213,18 @@ def main():
     shutil.copyfile(os.path.join(xterm, "css", "xterm.css"), os.path.join(out, "xterm.css"))
     shutil.copyfile(os.path.join(xterm, "LICENSE"), os.path.join(out, "xterm-LICENSE"))
     shutil.copyfile(os.path.join(source_root, "LICENSE"), os.path.join(out, "LICENSE"))
-    for own in [*SCRIPTS, "page.css", "highlight.css"]:
+    for own in [*SCRIPTS, *PLAYER, "page.css", "highlight.css"]:
         shutil.copyfile(os.path.join(HERE, own), os.path.join(out, own))
     os.makedirs(os.path.join(out, "programs"))
     for path, module in pairs:
         name = os.path.basename(path)
         with open(os.path.join(out, "programs", f"{name}.js"), "w", encoding="utf-8") as f:
             f.write(program_script(name, module))
+    os.makedirs(os.path.join(out, "recordings"))
+    for path, _, recording in triples:
+        name = os.path.basename(path)
+        with open(os.path.join(out, "recordings", f"{name}.js"), "w", encoding="utf-8") as f:
+            f.write(recording_script(name, recording))
     with open(os.path.join(out, "index.html"), "w", encoding="utf-8") as f:
         f.write(page(source_root, node, node_modules, pairs))
 

@@ -1,0 +1,268 @@
+// The player: a program's recorded run (recording.js), stepped through in
+// place of its terminal, its source beside it. After each step it shows the
+// screen as a terminal shows it, the cells just written marked; the line
+// just run, marked in the listing, or named with its file when it is in a
+// header; the calls under way, innermost first, with their arguments and
+// locals; what a call that just returned gave back; and, in a canvas
+// program, the step that stored the cell just printed. Any cell of the
+// screen leads to the step that wrote it. The address follows the player as
+// #NAME/step/K.
+"use strict";
+
+const players = new Map(); // each section's player, made when it first opens
+const SPEEDS = [2, 10, 50, 250]; // steps a second
+
+// The address follows the player last moved, though not more often than four
+// times a second, as often as a browser lets a page change it.
+let addressTimer = null;
+let addressed = 0;
+
+function followPlayer(address) {
+    clearTimeout(addressTimer);
+    addressTimer = setTimeout(() => {
+        addressed = Date.now();
+        history.replaceState(null, "", address);
+    }, Math.max(0, addressed + 250 - Date.now()));
+}
+
+function showPlayer(section, recording, place) {
+    if (!players.has(section)) players.set(section, makePlayer(section, recording));
+    players.get(section).open(place);
+}
+
+const escapeHtml = (text) => text.replace(/[&<>"]/g, (c) => `&#${c.charCodeAt(0)};`);
+
+// The listing's lines, each put in a span of its own; a span of
+// highlight.js's that crosses a line's end is closed there and opened again
+// on the next line.
+function listingLines(code) {
+    let open = [];
+    code.innerHTML = code.innerHTML.split("\n").map((part) => {
+        const html = open.join("") + part;
+        for (const tag of part.match(/<span[^>]*>|<\/span>/g) ?? []) {
+            if (tag === "</span>") open.pop();
+            else open.push(tag);
+        }
+        return `<span class="line">${html}${"</span>".repeat(open.length)}</span>`;
+    }).join("\n");
+    return [...code.children];
+}
+
+function makePlayer(section, recording) {
+    const name = section.id;
+    const rows = Number(section.dataset.rows);
+    const cols = Number(section.dataset.cols);
+    const total = recording.steps.length;
+    const callsAfter = replayCalls(recording);
+    const listing = section.querySelector(".listing");
+    const lines = listingLines(listing.querySelector("code"));
+    const typed = recording.typed ? `, typed ${escapeHtml(recording.typed.trim())} at its prompt` : "";
+
+    const player = document.createElement("div");
+    player.className = "player";
+    player.tabIndex = -1;
+    player.setAttribute("role", "region");
+    player.setAttribute("aria-label", `${name}, step by step`);
+    player.style.setProperty("--cols", cols);
+    player.style.setProperty("--rows", rows);
+    player.innerHTML = `
+<p class="player-note">A run of <code>${name}</code> recorded line by line when the page was made${typed}.
+Pick a cell of the screen to go to the step that wrote it: click it, or move to it with the arrow keys and press Enter.</p>
+<div class="player-screen"><pre data-screen tabindex="0" role="group" aria-label="The screen after the step"></pre></div>
+<p class="cell-note" aria-live="polite"></p>
+<p class="step-count">Step <span class="step-number">0</span> of ${total}</p>
+<input type="range" min="0" max="${total}" value="0" aria-label="Step">
+<p class="player-buttons"><button type="button" class="previous">Previous step</button>
+<button type="button" class="next">Next step</button>
+<button type="button" class="play">Play</button>
+<label>Speed <select>${SPEEDS.map((s) => `<option value="${s}"${s === 10 ? " selected" : ""}>${s} steps a second</option>`).join("")}</select></label>
+<button type="button" class="close">Close</button></p>
+<p class="where"></p>
+<h3>Calls</h3>
+<ol data-calls></ol>
+<p class="returned" hidden></p>
+<p class="stored" hidden></p>`;
+    const part = (selector) => player.querySelector(selector);
+    const screen = part("[data-screen]");
+    const slider = part("input[type=range]");
+    const playButton = part(".play");
+    const speed = part("select");
+
+    let k = 0;
+    let picked = null; // the cell [row, column] picked or moved to
+    let playing = null;
+
+    function go(to) {
+        k = Math.min(Math.max(Math.trunc(to) || 0, 0), total);
+        render();
+        followPlayer(`#${name}/step/${k}`);
+    }
+
+    function render() {
+        const step = recording.steps[k - 1];
+        part(".step-number").textContent = k;
+        slider.value = k;
+        slider.setAttribute("aria-valuetext", `step ${k} of ${total}`);
+        renderScreen();
+        renderLine(step);
+        const { calls, returned } = callsAfter(k);
+        part("[data-calls]").innerHTML = [...calls].reverse().map((call) => {
+            const args = call.args.map(([arg, value]) => `${arg} = ${value}`).join(", ");
+            const locals = [...call.locals].map(([local, value]) => `${local} = ${value}`).join(", ");
+            return `<li><code>${escapeHtml(`${call.name}(${args})`)}</code>` +
+                   `${locals ? ` <code>${escapeHtml(locals)}</code>` : ""}</li>`;
+        }).join("");
+        const returnedLine = part(".returned");
+        returnedLine.hidden = !returned;
+        returnedLine.toggleAttribute("data-returned", Boolean(returned));
+        returnedLine.innerHTML = returned ? `<code>${escapeHtml(returned)}</code>` : "";
+        const stored = stepNotes(step).s;
+        const storedLine = part(".stored");
+        storedLine.hidden = !stored;
+        storedLine.innerHTML = stored ? `The cell just printed was stored in the canvas at ` +
+            `<a data-stored href="#${name}/step/${stored}">step ${stored}</a>.` : "";
+    }
+
+    function renderScreen() {
+        const grid = screenAfter(recording, k, rows, cols);
+        screen.innerHTML = grid.map((cells, row) => {
+            const characters = rowCharacters(cells);
+            if (picked?.[0] === row) while (characters.length <= picked[1]) characters.push({ ch: " ", step: 0 });
+            return `<span data-r="${row}">${characters.map((cell, col) => {
+                const marks = [cell.step === k && k > 0 ? "new" : "", picked?.[0] === row && picked[1] === col ? "picked" : ""]
+                    .filter(Boolean).join(" ");
+                return `<span data-c="${col}"${marks ? ` class="${marks}"` : ""}>${escapeHtml(cell.ch)}</span>`;
+            }).join("")}</span>`;
+        }).join("\n");
+    }
+
+    function renderLine(step) {
+        for (const line of listing.querySelectorAll("[aria-current]")) {
+            line.removeAttribute("aria-current");
+            line.removeAttribute("data-line");
+        }
+        const where = part(".where");
+        if (!step) {
+            where.textContent = "Nothing has run yet.";
+            return;
+        }
+        const [file, line] = stepLine(step);
+        const path = escapeHtml(recording.files[file]);
+        if (file === 0) {
+            const marked = lines[line - 1];
+            marked.setAttribute("aria-current", "step");
+            marked.dataset.line = line;
+            showInListing(marked);
+            where.innerHTML = `Line ${line} of <code>${path}</code> just ran.`;
+        } else {
+            where.innerHTML = `Line ${line} of <code aria-current="step" data-line="${line}" data-file="${path}">` +
+                `${path}</code> just ran: <code>${escapeHtml(recording.text[file][line].trim())}</code>`;
+        }
+    }
+
+    // Scrolls the listing, not the page, to the line.
+    function showInListing(line) {
+        const top = line.offsetTop;
+        if (top < listing.scrollTop || top + line.offsetHeight > listing.scrollTop + listing.clientHeight)
+            listing.scrollTop = Math.max(0, top - listing.clientHeight / 3);
+    }
+
+    // Goes to the step that wrote the character at ROW and COL of the screen.
+    function pick(row, col) {
+        picked = [row, col];
+        const cell = rowCharacters(screenAfter(recording, k, rows, cols)[row])[col];
+        const note = part(".cell-note");
+        if (!cell?.step) {
+            note.textContent = `Nothing is written at row ${row}, column ${col}.`;
+            render();
+            return;
+        }
+        note.textContent = `Row ${row}, column ${col}, ${JSON.stringify(cell.ch)}: written at step ${cell.step}.`;
+        go(cell.step);
+    }
+
+    function play() {
+        if (k >= total) go(0);
+        clearInterval(playing);
+        playing = setInterval(() => (k >= total ? pause() : go(k + 1)), 1000 / Number(speed.value));
+        playButton.textContent = "Pause";
+    }
+
+    function pause() {
+        clearInterval(playing);
+        playing = null;
+        playButton.textContent = "Play";
+    }
+
+    function close() {
+        pause();
+        player.remove();
+        section.classList.remove("stepping");
+        renderLine(null);
+        followPlayer(`#${name}`);
+        section.querySelector(".step-through").focus();
+    }
+
+    part(".previous").addEventListener("click", () => go(k - 1));
+    part(".next").addEventListener("click", () => go(k + 1));
+    playButton.addEventListener("click", () => (playing ? pause() : play()));
+    speed.addEventListener("change", () => playing && play());
+    part(".close").addEventListener("click", close);
+    slider.addEventListener("input", () => go(Number(slider.value)));
+    screen.addEventListener("click", (event) => {
+        const cell = event.target.closest("[data-c]");
+        if (cell) pick(Number(cell.parentElement.dataset.r), Number(cell.dataset.c));
+    });
+
+    // On the screen the arrow keys move to a cell and Enter picks it;
+    // elsewhere in the player ← and → step and Space plays or pauses.
+    const MOVES = { ArrowUp: [-1, 0], ArrowDown: [1, 0], ArrowLeft: [0, -1], ArrowRight: [0, 1] };
+    player.addEventListener("keydown", (event) => {
+        if (event.altKey || event.ctrlKey || event.metaKey) return;
+        if (event.target === screen && (event.key in MOVES || event.key === "Enter")) {
+            event.preventDefault();
+            if (event.key === "Enter") {
+                if (picked) pick(...picked);
+                return;
+            }
+            const [down, right] = MOVES[event.key];
+            const [row, col] = picked ?? [0, -right];
+            picked = [Math.min(Math.max(row + down, 0), rows - 1), Math.min(Math.max(col + right, 0), cols - 1)];
+            part(".cell-note").textContent = `Row ${picked[0]}, column ${picked[1]}.`;
+            renderScreen();
+        } else if ((event.key === "ArrowLeft" || event.key === "ArrowRight") && event.target !== slider
+                   && event.target !== speed) {
+            event.preventDefault();
+            go(k + (event.key === "ArrowRight" ? 1 : -1));
+        } else if (event.key === " " && event.target !== speed) {
+            event.preventDefault();
+            if (!event.repeat) playButton.click();
+        }
+    });
+    // A button takes Space on its release.
+    player.addEventListener("keyup", (event) => {
+        if (event.key === " " && event.target !== speed) event.preventDefault();
+    });
+
+    return {
+        open(place) {
+            if (!player.isConnected) {
+                section.querySelector(".about").after(player);
+                section.classList.add("stepping");
+            }
+            pause();
+            if (place.cell) {
+                const [row, col] = place.cell;
+                const first = firstWriter(recording, row, col, rows, cols);
+                picked = [row, col];
+                part(".cell-note").textContent = first
+                    ? `Row ${row}, column ${col}: first written at step ${first}.`
+                    : `No step writes row ${row}, column ${col}.`;
+                go(first || total);
+            } else {
+                go(place.step);
+            }
+            player.focus();
+        },
+    };
+}

@@ -1,0 +1,30 @@
+// How a player opens: from a section's Step through button, or from an
+// address, #NAME/step/K or #NAME/cell/ROW/COL, when the page loads and
+// whenever the address changes. The player itself (player.js), its style
+// and the program's recording load only then.
+"use strict";
+
+// Opens the section's player at PLACE: { step: K } or { cell: [ROW, COL] }.
+async function openPlayer(section, place) {
+    try {
+        const [recording] = await Promise.all([
+            loadRecording(section.id), loadScript("recording.js"), loadScript("player.js"),
+            loadStyle("player.css")]);
+        showPlayer(section, recording, place);
+    } catch (error) {
+        section.querySelector(".exit").textContent = error.message;
+    }
+}
+
+function followAddress() {
+    const found = /^#(\w+)\/(?:step\/(\d+)|cell\/(\d+)\/(\d+))$/.exec(location.hash);
+    const section = found && document.getElementById(found[1]);
+    if (section?.tagName !== "SECTION") return;
+    openPlayer(section, found[2] !== undefined ? { step: Number(found[2]) }
+                                               : { cell: [Number(found[3]), Number(found[4])] });
+}
+
+for (const section of document.querySelectorAll("section[id]"))
+    section.querySelector(".step-through").addEventListener("click", () => openPlayer(section, { step: 0 }));
+addEventListener("hashchange", followAddress);
+followAddress();
