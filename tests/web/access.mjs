@@ -1,8 +1,9 @@
 // axe: axe-core, as the lock file pins it, finds no violation of WCAG 2.1
 // A and AA or of its best practices, on the page as it stands after the
-// other groups, in the light scheme, and on the page opened anew in the
-// dark scheme with every program started; there the page's background must
-// be dark.
+// other groups, players open among them, in the light scheme, and on the
+// page opened anew in the dark scheme with every program started and a
+// player open at a step that prints a cell; there the page's background
+// must be dark.
 import { launch, npmRequire } from "./browsers.mjs";
 import { startEvery } from "./section.mjs";
 
@@ -43,6 +44,8 @@ export async function axe(tab, { browser, place }) {
     try {
         await dark.goto(place);
         await startEvery(dark);
+        await dark.evaluate(() => { location.hash = "#gasket/cell/5/8"; });
+        await dark.waitFor(() => location.hash.startsWith("#gasket/step/"));
         problems.push(...(await dark.evaluate(audit, source, RULES)).map((found) => `dark: ${found}`));
         const luminance = await dark.evaluate(background);
         if (luminance > 0.05) problems.push(`dark: the page's background is not dark (luminance ${luminance.toFixed(2)})`);

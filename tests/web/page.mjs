@@ -2,17 +2,19 @@
 // (build/web, or the one in FOLDER) in the browser as a person would, served
 // over HTTP or from disk, and runs each group of checks on it in turn:
 // takeover, narrow and wide (layout.mjs), screens, typing, drain and
-// stopping (running.mjs), colours and contents (reading.mjs), axe
-// (access.mjs), and
+// stopping (running.mjs), colours and contents (reading.mjs), stepping,
+// values, controls and phone (player.mjs), axe (access.mjs), and
 //   page      nothing in the page's console is an error, and no request
 //             leaves the page's own folder.
 import { address, launch } from "./browsers.mjs";
 import { axe } from "./access.mjs";
 import { narrow, takeover, wide } from "./layout.mjs";
 import { colours, contents } from "./reading.mjs";
+import { controls, phone, stepping, values } from "./player.mjs";
 import { drain, screens, stopping, typing } from "./running.mjs";
 
-const GROUPS = { takeover, screens, typing, drain, stopping, narrow, wide, colours, contents, axe };
+const GROUPS = { takeover, screens, typing, drain, stopping, narrow, wide, colours, contents, stepping, values,
+                 controls, phone, axe };
 
 async function main() {
     const [browserName, how, folder] = process.argv.slice(2);

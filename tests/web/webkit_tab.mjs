@@ -65,12 +65,14 @@ export async function webkitTab(webdriver, { scheme }) {
 
     const evaluate = (fn, ...args) => driver.executeScript(`return (${fn}).apply(null, arguments);`, ...args);
 
+    const KEYS = { Enter: "ENTER", Backspace: "BACK_SPACE", ArrowLeft: "ARROW_LEFT", ArrowRight: "ARROW_RIGHT",
+                   ArrowDown: "ARROW_DOWN", Space: "SPACE" };
+
     async function keys(list) {
         const actions = driver.actions();
         for (const key of list) {
             if (key.startsWith("Control+")) actions.keyDown(Key.CONTROL).sendKeys(key.slice(8)).keyUp(Key.CONTROL);
-            else if (key === "Enter") actions.sendKeys(Key.ENTER);
-            else if (key === "Backspace") actions.sendKeys(Key.BACK_SPACE);
+            else if (key in KEYS) actions.sendKeys(Key[KEYS[key]]);
             else actions.sendKeys(key);
         }
         await actions.perform();
