@@ -7,7 +7,7 @@
 //   waitFor(fn, args, ms) wait until fn(...args) in the page is true
 //   click(selector)      click the middle of the element, scrolled into view
 //   keys(list)           type each of list: text, "Enter", "Backspace",
-//                        "ArrowLeft", "ArrowRight", "ArrowDown", "Space" or
+//                        "ArrowLeft", "ArrowRight", "Space" or
 //                        "Control+LETTER"
 //   resize(w, h, phone)  the size of the page's window; a phone's is touched,
 //                        and making it a phone's or no longer one reloads the page
@@ -63,7 +63,7 @@ export async function puppeteerTab(puppeteer, name, { scheme, script }) {
                 await page.keyboard.down("Control");
                 await page.keyboard.press(key.slice(8));
                 await page.keyboard.up("Control");
-            } else if (["Backspace", "Enter", "ArrowLeft", "ArrowRight", "ArrowDown"].includes(key)) {
+            } else if (["Backspace", "Enter", "ArrowLeft", "ArrowRight"].includes(key)) {
                 await page.keyboard.press(key);
             } else if (key === "Space") {
                 await page.keyboard.press(" ");

@@ -66,7 +66,7 @@ export async function webkitTab(webdriver, { scheme }) {
     const evaluate = (fn, ...args) => driver.executeScript(`return (${fn}).apply(null, arguments);`, ...args);
 
     const KEYS = { Enter: "ENTER", Backspace: "BACK_SPACE", ArrowLeft: "ARROW_LEFT", ArrowRight: "ARROW_RIGHT",
-                   ArrowDown: "ARROW_DOWN", Space: "SPACE" };
+                   Space: "SPACE" };
 
     async function keys(list) {
         const actions = driver.actions();
