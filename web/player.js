@@ -91,6 +91,13 @@ Pick a cell of the screen to go to the step that wrote it: click it, or move to 
     let k = 0;
     let picked = null; // the cell [row, column] picked or moved to
     let playing = null;
+    let written = null; // the screen after written.k steps, written on as the player moves on
+
+    function screenNow() {
+        if (!written || written.k > k) written = { k: 0, screen: makeScreen(rows, cols) };
+        while (written.k < k) written.screen.write(stepText(recording, ++written.k), written.k);
+        return written.screen.grid;
+    }
 
     function go(to) {
         k = Math.min(Math.max(Math.trunc(to) || 0, 0), total);
@@ -124,8 +131,7 @@ Pick a cell of the screen to go to the step that wrote it: click it, or move to 
     }
 
     function renderScreen() {
-        const grid = screenAfter(recording, k, rows, cols);
-        screen.innerHTML = grid.map((cells, row) => {
+        screen.innerHTML = screenNow().map((cells, row) => {
             const characters = rowCharacters(cells);
             if (picked?.[0] === row) while (characters.length <= picked[1]) characters.push({ ch: " ", step: 0 });
             return `<span data-r="${row}">${characters.map((cell, col) => {
@@ -170,7 +176,7 @@ Pick a cell of the screen to go to the step that wrote it: click it, or move to 
     // Goes to the step that wrote the character at ROW and COL of the screen.
     function pick(row, col) {
         picked = [row, col];
-        const cell = rowCharacters(screenAfter(recording, k, rows, cols)[row])[col];
+        const cell = rowCharacters(screenNow()[row])[col];
         const note = part(".cell-note");
         if (!cell?.step) {
             note.textContent = `Nothing is written at row ${row}, column ${col}.`;
@@ -209,9 +215,12 @@ Pick a cell of the screen to go to the step that wrote it: click it, or move to 
     speed.addEventListener("change", () => playing && play());
     part(".close").addEventListener("click", close);
     slider.addEventListener("input", () => go(Number(slider.value)));
+    // A cell clicked or tapped; then ← and → step again.
     screen.addEventListener("click", (event) => {
         const cell = event.target.closest("[data-c]");
-        if (cell) pick(Number(cell.parentElement.dataset.r), Number(cell.dataset.c));
+        if (!cell) return;
+        pick(Number(cell.parentElement.dataset.r), Number(cell.dataset.c));
+        player.focus({ preventScroll: true });
     });
 
     // On the screen the arrow keys move to a cell and Enter picks it;

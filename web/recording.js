@@ -106,13 +106,6 @@ function stepText(recording, k) {
     return (stepNotes(step).t ?? "") + (step[1] ?? "");
 }
 
-// The screen after k steps.
-function screenAfter(recording, k, rows, cols) {
-    const screen = makeScreen(rows, cols);
-    for (let i = 1; i <= k; i++) screen.write(stepText(recording, i), i);
-    return screen.grid;
-}
-
 // A row's characters, by their column counted in characters, as the
 // player shows and addresses them: a wide character is one, and a column
 // never written is a blank of no step.

@@ -9,7 +9,8 @@
 //             line of stairprompt's in a header, named with its file;
 //             gasket's printed cell linked to the step that stored it;
 //   controls  Step through, the buttons, the slider, ← → and Space, a cell
-//             picked by clicking and by the keyboard, and Close;
+//             picked by clicking, after which ← → step on, and by the
+//             keyboard, and Close;
 //   phone     on a phone 390 pixels wide, the page with wedge's player open
 //             never scrolls sideways.
 import { readFileSync } from "node:fs";
@@ -197,6 +198,8 @@ export async function controls(tab) {
     await tab.click('#apex [data-screen] [data-r="10"] [data-c="0"]');
     await sleep(100);
     const clicked = await tab.evaluate(read, "apex");
+    await tab.keys(["ArrowRight"]);
+    await expect("→ after a click", { step: clicked.step + 1, hash: `#apex/step/${clicked.step + 1}` });
     await toEnd();
     await tab.evaluate(() => document.querySelector("#apex [data-screen]").focus());
     await tab.keys(["ArrowRight", "Enter"]);
