@@ -8,9 +8,10 @@
 //             answer, at a cell; steeple's chain of star and f calls; a
 //             line of stairprompt's in a header, named with its file;
 //             gasket's printed cell linked to the step that stored it;
-//   controls  Step through, the buttons, the slider, ← → and Space, a cell
-//             picked by clicking, after which ← → step on, and by the
-//             keyboard, and Close;
+//   controls  Step through, its player with the source beside it in a
+//             window 1440 pixels wide, the buttons, the slider, ← → and
+//             Space, a cell picked by clicking, after which ← → step on,
+//             and by the keyboard, and Close;
 //   phone     on a phone 390 pixels wide, the page with wedge's player open
 //             never scrolls sideways.
 import { readFileSync } from "node:fs";
@@ -167,6 +168,14 @@ export async function controls(tab) {
     if (JSON.stringify(buttons) !== JSON.stringify(["Previous step", "Next step", "Play", "Close"]))
         problems.push(`the player's buttons are ${JSON.stringify(buttons)}`);
     await tab.waitFor(() => location.hash === "#apex/step/0");
+    await tab.resize(1440, 900);
+    const beside = await tab.evaluate(() => {
+        const player = document.querySelector("#apex .player").getBoundingClientRect();
+        const source = document.querySelector("#apex .source-side").getBoundingClientRect();
+        return source.left >= player.right && source.top < player.bottom;
+    });
+    await tab.resize(1280, 900);
+    if (!beside) problems.push("apex's source is not beside its player in a window 1440 pixels wide");
     await tab.click("#apex .next");
     await tab.click("#apex .next");
     await expect("Next step twice", { step: 2, hash: "#apex/step/2" });
