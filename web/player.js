@@ -13,13 +13,16 @@ const players = new Map(); // each section's player, made when it first opens
 const SPEEDS = [2, 10, 50, 250]; // steps a second
 
 // The address follows the player last moved, though not more often than four
-// times a second, as often as a browser lets a page change it.
+// times a second, as often as a browser lets a page change it; but an
+// address that a link or the reader gives meanwhile stands.
 let addressTimer = null;
 let addressed = 0;
 
 function followPlayer(address) {
     clearTimeout(addressTimer);
+    const given = location.hash;
     addressTimer = setTimeout(() => {
+        if (location.hash !== given) return;
         addressed = Date.now();
         history.replaceState(null, "", address);
     }, Math.max(0, addressed + 250 - Date.now()));
