@@ -89,41 +89,48 @@ def typed_input(name):
     return stdin
 
 
-def run(program, expected_dir, kind):
-    """Runs PROGRAM into a full KIND ("pipe" or "socket"); returns the problem
-    seen, or None."""
+def run_on_full(program, ends, stream, other):
+    """Runs PROGRAM with the write end of ENDS, made non-blocking and filled
+    first, as its STREAM ("stdout" or "stderr"), and OTHER as the other one;
+    the read end is read LATE seconds later. Answers the status, what arrived
+    after the filling, and the problems seen with the parent's end."""
     name = os.path.basename(program).removesuffix(".wasm")
-    with open(os.path.join(expected_dir, TYPED.get(name, ("", f"{name}.out"))[1]), "rb") as f:
-        expected = f.read()
-    if kind == "pipe":
-        read_end, write_end = os.pipe()
-    else:
-        read_end, write_end = (end.detach() for end in socket.socketpair())
+    read_end, write_end = ends
     os.set_blocking(write_end, False)
     filler = fill(write_end)
-    with typed_input(name) as stdin, tempfile.TemporaryFile() as errors:
-        child = subprocess.Popen(command(program), stdin=stdin, stdout=write_end, stderr=errors)
+    with typed_input(name) as stdin:
+        child = subprocess.Popen(command(program), stdin=stdin, **{stream: write_end}, **other)
         reader, received = late_reader(read_end)
         status = finish(child)
         still_nonblocking = not os.get_blocking(write_end)
         os.close(write_end)
         reader.join()
         os.close(read_end)
-        errors.seek(0)
-        stderr = errors.read()
-
-    output = bytes(received[filler:])
     problems = []
     if not still_nonblocking:
         problems.append("the parent's end blocks now")
+    if received[:filler] != b"-" * filler:
+        problems.append("what filled it came back changed")
+    return status, bytes(received[filler:]), problems
+
+
+def run(program, expected_dir, kind):
+    """Runs PROGRAM into a full KIND ("pipe" or "socket"); returns the problem
+    seen, or None."""
+    name = os.path.basename(program).removesuffix(".wasm")
+    with open(os.path.join(expected_dir, TYPED.get(name, ("", f"{name}.out"))[1]), "rb") as f:
+        expected = f.read()
+    ends = os.pipe() if kind == "pipe" else tuple(end.detach() for end in socket.socketpair())
+    with tempfile.TemporaryFile() as errors:
+        status, output, problems = run_on_full(program, ends, "stdout", {"stderr": errors})
+        errors.seek(0)
+        stderr = errors.read()
     message = f"{name}: write error: Resource temporarily unavailable\n".encode()
     failed_as_allowed = kind == "socket" and status == 1 and stderr == message
     if not failed_as_allowed and (output, status, stderr) != (expected, 0, b""):
         exact = "exact" if output == expected else "not its bytes"
         problems.append(f"{len(output)} of {len(expected)} bytes, {exact}, status {status}, "
                         f"standard error {stderr[-200:]!r}")
-    if received[:filler] != b"-" * filler:
-        problems.append("what filled the output came back changed")
     return f"{name} on a full {kind}: " + "; ".join(problems) if problems else None
 
 
@@ -131,22 +138,8 @@ def run_full_disk(program):
     """Runs PROGRAM into /dev/full with a full non-blocking pipe for its
     standard error; returns the problem seen, or None."""
     name = os.path.basename(program).removesuffix(".wasm")
-    read_end, write_end = os.pipe()
-    os.set_blocking(write_end, False)
-    filler = fill(write_end)
-    with typed_input(name) as stdin, open("/dev/full", "wb") as full:
-        child = subprocess.Popen(command(program), stdin=stdin, stdout=full, stderr=write_end)
-        reader, received = late_reader(read_end)
-        status = finish(child)
-        still_nonblocking = not os.get_blocking(write_end)
-        os.close(write_end)
-        reader.join()
-        os.close(read_end)
-
-    stderr = bytes(received[filler:])
-    problems = []
-    if not still_nonblocking:
-        problems.append("the parent's end blocks now")
+    with open("/dev/full", "wb") as full:
+        status, stderr, problems = run_on_full(program, os.pipe(), "stderr", {"stdout": full})
     message = f"{name}: write error: No space left on device\n".encode()
     if (status, stderr) != (1, message):
         problems.append(f"status {status}, standard error {stderr[-200:]!r}")
