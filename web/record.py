@@ -40,6 +40,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import traceback
 
 try:
     import gdb
@@ -308,21 +309,21 @@ class Recorder:
     # Recording.
 
     def record(self):
-        workspace = tempfile.mkdtemp()
-        typed_file = os.path.join(workspace, "typed")
-        with open(typed_file, "w", encoding="utf-8") as f:
-            f.write(self.typed)
-        # The same program run on its own, side by side, for its bytes.
-        with open(typed_file, "rb") as typed:
-            alone = subprocess.Popen([self.program], stdin=typed, stdout=subprocess.PIPE)
-        self.start(typed_file, os.path.join(workspace, "output"))
-        while self.alive():
-            where = self.position()
-            depth = len(self.program_frames()) - 1
-            self.call_lines[depth] = where
-            self.returned = None
-            self.step()
-            self.note_step(where, depth)
+        with tempfile.TemporaryDirectory() as workspace:
+            typed_file = os.path.join(workspace, "typed")
+            with open(typed_file, "w", encoding="utf-8") as f:
+                f.write(self.typed)
+            # The same program run on its own, side by side, for its bytes.
+            with open(typed_file, "rb") as typed:
+                alone = subprocess.Popen([self.program], stdin=typed, stdout=subprocess.PIPE)
+            self.start(typed_file, os.path.join(workspace, "output"))
+            while self.alive():
+                where = self.position()
+                depth = len(self.program_frames()) - 1
+                self.call_lines[depth] = where
+                self.returned = None
+                self.step()
+                self.note_step(where, depth)
         recorded = "".join(step[1] for step in self.steps if len(step) > 1).encode()
         ours = alone.communicate()[0]
         if recorded != ours:
@@ -467,7 +468,6 @@ def main():
         # gdb would go on after a failed script, and the program with it.
         print(f"record.py: {os.path.basename(program)}: {failure}", file=sys.stderr)
         if not isinstance(failure, Failure):
-            import traceback
             traceback.print_exc()
         if recorder.alive():
             gdb.execute("kill", to_string=True)
