@@ -28,6 +28,8 @@ import subprocess
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+# The page's own scripts and styles, copied into it as they are.
+PAGE = os.path.join(HERE, "..", "page")
 SCRIPTS = ["loading.js", "wasi.js", "line_discipline.js", "page.js", "step_through.js"]
 # Loaded when a player first opens.
 PLAYER = ["recording.js", "player.js", "player.css"]
@@ -214,7 +216,7 @@ def main():
     shutil.copyfile(os.path.join(xterm, "LICENSE"), os.path.join(out, "xterm-LICENSE"))
     shutil.copyfile(os.path.join(source_root, "LICENSE"), os.path.join(out, "LICENSE"))
     for own in [*SCRIPTS, *PLAYER, "page.css", "highlight.css"]:
-        shutil.copyfile(os.path.join(HERE, own), os.path.join(out, own))
+        shutil.copyfile(os.path.join(PAGE, own), os.path.join(out, own))
     os.makedirs(os.path.join(out, "programs"))
     for path, module in pairs:
         name = os.path.basename(path)
