@@ -6,7 +6,8 @@ Unpacks a release artifact, a Debian package (.deb) or a portable archive
 emulator the environment names in EMULATOR for another machine's programs.
 Each must print exactly its file in EXPECTED_DIR (stairprompt with 5 typed),
 with status 0 and nothing on standard error; the artifact must hold the
-twelve programs and nothing else as programs, with a manual page for each.
+twelve programs and nothing else as programs, with a manual page for each
+in English and in Korean.
 """
 import concurrent.futures
 import os
@@ -20,14 +21,15 @@ from run_program import check_output
 
 
 def unpack(artifact, into):
-    """Unpacks ARTIFACT and returns the folders of its programs and pages."""
+    """Unpacks ARTIFACT and returns the folder of its programs and that of
+    its manual pages, whose Korean ones are in ko/man6 beside it."""
     if artifact.endswith(".deb"):
         subprocess.run(["dpkg-deb", "--extract", artifact, into], check=True)
-        return os.path.join(into, "usr", "games"), os.path.join(into, "usr", "share", "man", "man6")
+        return os.path.join(into, "usr", "games"), os.path.join(into, "usr", "share", "man")
     with tarfile.open(artifact) as archive:
         archive.extractall(into, filter="data")
     (top,) = os.listdir(into)
-    return os.path.join(into, top, "bin"), os.path.join(into, top, "share", "man", "man6")
+    return os.path.join(into, top, "bin"), os.path.join(into, top, "share", "man")
 
 
 def cases(expected_dir):
@@ -47,9 +49,10 @@ def main():
         names = {program for program, _, _ in todo}
         if set(os.listdir(programs)) != names:
             problems.append(f"programs {sorted(os.listdir(programs))}, expected {sorted(names)}")
-        missing = sorted(n for n in names if not os.path.exists(os.path.join(pages, f"{n}.6.gz")))
-        if missing:
-            problems.append(f"no manual page for {', '.join(missing)}")
+        for section in ["man6", "ko/man6"]:
+            missing = sorted(n for n in names if not os.path.exists(os.path.join(pages, section, f"{n}.6.gz")))
+            if missing:
+                problems.append(f"no manual page in {section} for {', '.join(missing)}")
         # drain takes eleven seconds, so every program runs at once.
         with concurrent.futures.ThreadPoolExecutor(len(todo)) as pool:
             runs = {(program, typed): pool.submit(check_output,

@@ -1,21 +1,22 @@
 #!/usr/bin/env python3
 """build_page.py OUT SOURCE_ROOT NODE_MODULES NODE PROGRAM=MODULE=RECORDING...
 
-Makes the web page in OUT, emptied first: index.html, with a list of
-contents and one section per PROGRAM (its path in the source tree without
-.cpp, in the order given), and the files it loads: the page's own scripts
-and styles, xterm.js and its style from NODE_MODULES, programs/PROGRAM.js,
-which holds the MODULE (the program compiled to WebAssembly) compressed, and
-recordings/PROGRAM.js, which holds the RECORDING of its run (record.py) for
-the player, each as a script, so that the page needs no request a file://
-page may not make.
+Makes the web page in OUT, emptied first, in English (index.html) and in
+Korean (ko/index.html), each with a list of contents and one section per
+PROGRAM (its path in the source tree without .cpp, in the order given), and
+the files both load: the page's own scripts and styles, xterm.js and its
+style from NODE_MODULES, programs/PROGRAM.js, which holds the MODULE (the
+program compiled to WebAssembly) compressed, and recordings/PROGRAM.js,
+which holds the RECORDING of its run (record.py) for the player, each as a
+script, so that the page needs no request a file:// page may not make.
 Each section shows, as text in the page itself, the screen its program
 writes before it first waits, made by running the MODULE under Node's WASI
 with NODE, so that every picture is there before any script runs, or when
 none may; and the program's source, coloured by highlight.js from
-NODE_MODULES, which the page itself never loads. The licences of the page
-and of xterm.js go with it. Nothing depends on the time or place of the
-build.
+NODE_MODULES, which the page itself never loads. Every text comes from
+texts.toml, in both languages, and each program's description from its
+manual page in that language. The licences of the page and of xterm.js go
+with it. Nothing depends on the time or place of the build.
 """
 import base64
 import gzip
@@ -26,6 +27,7 @@ import re
 import shutil
 import subprocess
 import sys
+import tomllib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 # The page's own scripts and styles, copied into it as they are.
@@ -33,6 +35,9 @@ PAGE = os.path.join(HERE, "..", "page")
 SCRIPTS = ["loading.js", "wasi.js", "line_discipline.js", "page.js", "step_through.js"]
 # Loaded when a player first opens.
 PLAYER = ["recording.js", "player.js", "player.css"]
+
+# The languages the page is made in, each with the folder its page is in.
+LANGUAGES = {"en": "", "ko": "ko/"}
 
 # Each terminal's columns and rows: its whole picture, and the line the
 # cursor ends on. stairprompt's is for typing into, with room to scroll back.
@@ -42,61 +47,49 @@ SIZES = {
     "stairprompt": (40, 16), "steeple": (7, 6), "hello": (13, 3), "hellostream": (13, 3),
 }
 
-DESCRIPTION = ("Twelve small C++ console programs that draw pictures in text, compiled to "
-               "WebAssembly and running live in the page, each beside its source.")
-
 # The four ways of drawing, by the folder their programs are in.
-WAYS = {
-    "canvas": ("canvas", "fill a static grid of characters completely, then print it row by row"),
-    "raster": ("raster scan", "ask a predicate about every cell, row by row, and write each "
-                              "answer at once"),
-    "recursive": ("recursion", "recursive functions write the runs of stars and blanks and the "
-                               "sequence of rows"),
-    "greetings": ("fixed text", "write a greeting with line output or the output stream"),
-}
-
-OPENING = """\
-<h1>Text pictures</h1>
-<noscript><p><strong>JavaScript is turned off</strong>, so the programs do not
-run: each terminal shows the screen its program printed when the page was
-made.</p></noscript>
-<p>Twelve small console programs, compiled to WebAssembly from the same C++
-source files as the Linux programs and running live below, each in a terminal
-of its own with its source. Ten draw pictures in text, a <code>*</code> for
-every cell inside a figure and a blank for every cell outside it; two print a
-greeting in English and Korean. They show four ways of drawing:</p>
-"""
-
-USAGE = """\
-<p>Each terminal first shows the screen its program printed when the page was
-made, and the program starts when you reach it, so <code>drain</code> is seen
-from its first frame. <strong>Run</strong> starts one again, <strong>Stop</strong>
-ends it. <code>stairprompt</code> asks for a number: click its terminal, type
-one and press Enter (Backspace erases, Ctrl-D ends the input, Ctrl-C stops it).
-<strong>Step through</strong> replays a recorded run line by line: pick a cell
-to find the step that wrote it.</p>
-"""
+WAYS = ["canvas", "raster", "recursive", "greetings"]
 
 
-def description(source_root, name):
-    """The one line that the program's manual page gives under NAME."""
-    with open(os.path.join(source_root, "man", f"{name}.6"), encoding="utf-8") as f:
+def load_texts():
+    """The table of texts, each {"en": ..., "ko": ...}, by part and name;
+    a text without both stops the build."""
+    with open(os.path.join(HERE, "texts.toml"), "rb") as f:
+        table = tomllib.load(f)
+    for part, texts in table.items():
+        for name, text in texts.items():
+            missing = [lang for lang in LANGUAGES if not text.get(lang, "").strip()]
+            if missing:
+                sys.exit(f"build_page.py: the text {part}.{name} has no {', '.join(missing)}")
+    return table
+
+
+def fill(template, **values):
+    """TEMPLATE with each {word} replaced by the value of that name."""
+    return re.sub(r"\{(\w+)\}", lambda found: str(values[found.group(1)]), template)
+
+
+def description(source_root, lang, name):
+    """The one line that the program's manual page in LANG gives under its
+    first section, the name."""
+    folder = "man" if lang == "en" else os.path.join("man", lang)
+    with open(os.path.join(source_root, folder, f"{name}.6"), encoding="utf-8") as f:
         text = f.read()
-    line = re.search(r"^\.SH NAME\n(.*)$", text, re.MULTILINE).group(1)
+    line = re.search(r"^\.SH \S+\n(.*)$", text, re.MULTILINE).group(1)
     return line.split(r" \- ", 1)[1].replace("\\-", "-")
 
 
-def contents(source_root, paths):
+def contents(texts, source_root, lang, paths):
     """The list of contents: each way of drawing, with its programs, each
     linked to its section with its one-line description."""
     ways = []
-    for folder, (way, how) in WAYS.items():
+    for folder in WAYS:
         programs = "".join(
             f'<li><a href="#{name}"><code>{name}</code></a>: '
-            f"{html.escape(description(source_root, name))}</li>\n"
+            f"{html.escape(description(source_root, lang, name))}</li>\n"
             for name in (os.path.basename(path) for path in paths if path.startswith(folder + "/")))
-        ways.append(f"<li><strong>{way}</strong>: {how}\n<ul>\n{programs}</ul></li>\n")
-    return ('<nav aria-labelledby="contents">\n<h2 id="contents">Contents</h2>\n'
+        ways.append(f"<li>{texts['page'][f'way_{folder}'][lang]}\n<ul>\n{programs}</ul></li>\n")
+    return (f'<nav aria-labelledby="contents">\n<h2 id="contents">{texts["page"]["contents"][lang]}</h2>\n'
             f'<ul class="ways">\n{"".join(ways)}</ul>\n</nav>\n')
 
 
@@ -124,10 +117,11 @@ def highlighted(node, node_modules, files):
     return json.loads(done.stdout)
 
 
-def section(source_root, node, path, module, listing):
+def section(texts, source_root, lang, path, screen, listing):
     name = os.path.basename(path)
     cols, rows = SIZES[name]
-    about = description(source_root, name)
+    about = description(source_root, lang, name)
+    words = {key: text[lang] for key, text in texts["page"].items()}
     # The line feed after <pre> is dropped by HTML, so that the screen's own
     # first line (steeple's is empty) stays.
     return f"""\
@@ -135,12 +129,14 @@ def section(source_root, node, path, module, listing):
 <div class="terminal-side">
 <h2><code>{name}</code></h2>
 <p class="about">{html.escape(about[0].upper() + about[1:])}.</p>
-<div class="screen"><div class="terminal-box" role="group" aria-label="{name}'s terminal">
+<div class="screen"><div class="terminal-box" role="group" aria-label="{html.escape(fill(words['terminal_label'], name=name))}">
 <pre class="first-screen" style="--cols: {cols}; --rows: {rows}">
-{html.escape(first_screen(node, module))}</pre></div></div>
-<p class="controls"><button class="run" type="button">Run</button>
-<button class="stop" type="button" disabled>Stop</button>
-<button class="step-through" type="button">Step through</button>
+{html.escape(screen)}</pre></div></div>
+<p class="controls"><button class="run" type="button">{words['run']}</button>
+<button class="stop" type="button" disabled>{words['stop']}</button>
+<button class="step-through" type="button">{words['step_through']}</button>
+<button class="edit" type="button" aria-pressed="false">{words['edit']}</button>
+<button class="reset" type="button" disabled>{words['reset']}</button>
 <span class="exit" aria-live="polite"></span></p>
 </div>
 <div class="source-side">
@@ -151,30 +147,47 @@ def section(source_root, node, path, module, listing):
 """
 
 
-def page(source_root, node, node_modules, pairs):
-    paths = [path for path, _ in pairs]
-    listings = highlighted(node, node_modules,
-                           [os.path.join(source_root, f"{path}.cpp") for path in paths])
-    sections = "".join(section(source_root, node, path, module, listing)
-                       for (path, module), listing in zip(pairs, listings))
-    scripts = "".join(f'<script defer src="{script}"></script>\n' for script in SCRIPTS)
+def page(texts, source_root, lang, programs):
+    """The page in LANG: PROGRAMS are (path, first screen, listing)."""
+    words = {key: text[lang] for key, text in texts["page"].items()}
+    up = "../" if LANGUAGES[lang] else ""  # from the page's folder to the files both pages load
+    sections = "".join(section(texts, source_root, lang, *program) for program in programs)
+    scripts = "".join(f'<script defer src="{up}{script}"></script>\n' for script in SCRIPTS)
+    # Each page names the other; the other page is its own folder's, from here.
+    alternates = "".join(f'<link rel="alternate" hreflang="{other}" href="{up}{folder}index.html">\n'
+                         for other, folder in LANGUAGES.items())
+    other = next(other for other in LANGUAGES if other != lang)
+    link = (f'<p class="language"><a href="{up}{LANGUAGES[other]}index.html" hreflang="{other}" '
+            f'lang="{other}">{words["other_language"]}</a></p>\n')
+    # What the first scripts say, in the page's language; and the words the
+    # style shows under a running terminal.
+    first = json.dumps({key: text[lang] for key, text in texts["first"].items()}, ensure_ascii=False)
+    states = f'--running: "{texts["first"]["running"][lang]}"; --reading: "{texts["first"]["reading"][lang]}";'
+    paths = [path for path, _, _ in programs]
     return f"""\
 <!DOCTYPE html>
-<html lang="en">
+<html lang="{lang}">
 <head>
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
-<title>Text pictures</title>
-<meta name="description" content="{html.escape(DESCRIPTION)}">
+<title>{words['title']}</title>
+<meta name="description" content="{html.escape(words['description'])}">
 <link rel="icon" href="data:,">
-<link rel="stylesheet" href="xterm.css">
-<link rel="stylesheet" href="page.css">
-<link rel="stylesheet" href="highlight.css">
+{alternates}<script>for (const link of document.querySelectorAll("link[hreflang]")) link.href = link.href;</script>
+<link rel="stylesheet" href="{up}xterm.css">
+<link rel="stylesheet" href="{up}page.css">
+<link rel="stylesheet" href="{up}highlight.css">
+<style>:root {{ {states} }}</style>
 <noscript><style>.controls {{ display: none; }}</style></noscript>
+<script type="application/json" id="texts">{first}</script>
 {scripts}</head>
 <body>
 <header>
-{OPENING}{contents(source_root, paths)}{USAGE}</header>
+{link}<h1>{words['title']}</h1>
+<noscript><p>{words['no_script']}</p></noscript>
+<p>{words['opening']}</p>
+{contents(texts, source_root, lang, paths)}<p>{words['usage']}</p>
+</header>
 <main>
 {sections}</main>
 </body>
@@ -200,10 +213,18 @@ def recording_script(name, recording):
             f'"use strict";\nrecordingLoaded("{name}", {data});\n')
 
 
+def texts_script(texts):
+    """texts.js: the texts of the player and the editor in every language,
+    handed to the page when the script loads with them."""
+    later = {lang: {key: text[lang] for key, text in texts["later"].items()} for lang in LANGUAGES}
+    return ("// The texts of the player and the editor, in every language the page is in.\n"
+            f'"use strict";\ntextsLoaded({json.dumps(later, ensure_ascii=False, indent=1)});\n')
+
+
 def main():
     out, source_root, node_modules, node, *programs = sys.argv[1:]
+    texts = load_texts()
     triples = [program.split("=", 2) for program in programs]
-    pairs = [(path, module) for path, module, _ in triples]
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(out)
     xterm = os.path.join(node_modules, "@xterm", "xterm")
@@ -217,18 +238,25 @@ def main():
     shutil.copyfile(os.path.join(source_root, "LICENSE"), os.path.join(out, "LICENSE"))
     for own in [*SCRIPTS, *PLAYER, "page.css", "highlight.css"]:
         shutil.copyfile(os.path.join(PAGE, own), os.path.join(out, own))
+    with open(os.path.join(out, "texts.js"), "w", encoding="utf-8") as f:
+        f.write(texts_script(texts))
     os.makedirs(os.path.join(out, "programs"))
-    for path, module in pairs:
+    os.makedirs(os.path.join(out, "recordings"))
+    for path, module, recording in triples:
         name = os.path.basename(path)
         with open(os.path.join(out, "programs", f"{name}.js"), "w", encoding="utf-8") as f:
             f.write(program_script(name, module))
-    os.makedirs(os.path.join(out, "recordings"))
-    for path, _, recording in triples:
-        name = os.path.basename(path)
         with open(os.path.join(out, "recordings", f"{name}.js"), "w", encoding="utf-8") as f:
             f.write(recording_script(name, recording))
-    with open(os.path.join(out, "index.html"), "w", encoding="utf-8") as f:
-        f.write(page(source_root, node, node_modules, pairs))
+    paths = [path for path, _, _ in triples]
+    listings = highlighted(node, node_modules,
+                           [os.path.join(source_root, f"{path}.cpp") for path in paths])
+    programs = [(path, first_screen(node, module), listing)
+                for (path, module, _), listing in zip(triples, listings)]
+    for lang, folder in LANGUAGES.items():
+        os.makedirs(os.path.join(out, folder), exist_ok=True)
+        with open(os.path.join(out, folder, "index.html"), "w", encoding="utf-8") as f:
+            f.write(page(texts, source_root, lang, programs))
 
 
 if __name__ == "__main__":

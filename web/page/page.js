@@ -91,7 +91,7 @@ async function setUpSection(section) {
         if (thisRun !== runs) return;
         program = keyboard = null;
         show("exited");
-        exitLine.textContent = status === STOPPED ? "stopped" : `exit status ${status}`;
+        exitLine.textContent = status === STOPPED ? text("stopped") : text("exit_status", { status });
     }
 
     terminal.onData((data) => keyboard && keyboard.type(data));

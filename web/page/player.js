@@ -59,29 +59,29 @@ function makePlayer(section, recording) {
     const callsAfter = replayCalls(recording);
     const listing = section.querySelector(".listing");
     const lines = listingLines(listing.querySelector("code"));
-    const typed = recording.typed ? `, typed ${escapeHtml(recording.typed.trim())} at its prompt` : "";
+    const typed = recording.typed ? text("player_typed", { typed: escapeHtml(recording.typed.trim()) }) : "";
 
     const player = document.createElement("div");
     player.className = "player";
     player.tabIndex = -1;
     player.setAttribute("role", "region");
-    player.setAttribute("aria-label", `${name}, step by step`);
+    player.setAttribute("aria-label", text("player_label", { name }));
     player.style.setProperty("--cols", cols);
     player.style.setProperty("--rows", rows);
     player.innerHTML = `
-<p class="player-note">A run of <code>${name}</code> recorded line by line when the page was made${typed}.
-Pick a cell of the screen to go to the step that wrote it: click it, or move to it with the arrow keys and press Enter.</p>
-<div class="player-screen"><pre data-screen tabindex="0" role="group" aria-label="The screen after the step"></pre></div>
+<p class="player-note">${text("player_note", { name, typed })}</p>
+<p class="edited-note">${text("player_edited")}</p>
+<div class="player-screen"><pre data-screen tabindex="0" role="group" aria-label="${text("screen_label")}"></pre></div>
 <p class="cell-note" aria-live="polite"></p>
-<p class="step-count">Step <span class="step-number">0</span> of ${total}</p>
-<input type="range" min="0" max="${total}" value="0" aria-label="Step">
-<p class="player-buttons"><button type="button" class="previous">Previous step</button>
-<button type="button" class="next">Next step</button>
-<button type="button" class="play">Play</button>
-<label>Speed <select>${SPEEDS.map((s) => `<option value="${s}"${s === 10 ? " selected" : ""}>${s} steps a second</option>`).join("")}</select></label>
-<button type="button" class="close">Close</button></p>
+<p class="step-count">${text("step_count", { k: '<span class="step-number">0</span>', total })}</p>
+<input type="range" min="0" max="${total}" value="0" aria-label="${text("step_label")}">
+<p class="player-buttons"><button type="button" class="previous">${text("previous")}</button>
+<button type="button" class="next">${text("next")}</button>
+<button type="button" class="play">${text("play")}</button>
+<label>${text("speed")} <select>${SPEEDS.map((s) => `<option value="${s}"${s === 10 ? " selected" : ""}>${text("speed_option", { n: s })}</option>`).join("")}</select></label>
+<button type="button" class="close">${text("close")}</button></p>
 <p class="where"></p>
-<h3>Calls</h3>
+<h3>${text("calls")}</h3>
 <ol data-calls></ol>
 <p class="returned" hidden></p>
 <p class="stored" hidden></p>`;
@@ -112,7 +112,7 @@ Pick a cell of the screen to go to the step that wrote it: click it, or move to 
         const step = recording.steps[k - 1];
         part(".step-number").textContent = k;
         slider.value = k;
-        slider.setAttribute("aria-valuetext", `step ${k} of ${total}`);
+        slider.setAttribute("aria-valuetext", text("step_count", { k, total }));
         renderScreen();
         renderLine(step);
         const { calls, returned } = callsAfter(k);
@@ -129,8 +129,8 @@ Pick a cell of the screen to go to the step that wrote it: click it, or move to 
         const stored = stepNotes(step).s;
         const storedLine = part(".stored");
         storedLine.hidden = !stored;
-        storedLine.innerHTML = stored ? `The cell just printed was stored in the canvas at ` +
-            `<a data-stored href="#${name}/step/${stored}">step ${stored}</a>.` : "";
+        storedLine.innerHTML = stored ? text("stored", {
+            step: `<a data-stored href="#${name}/step/${stored}">${text("step_link", { k: stored })}</a>` }) : "";
     }
 
     function renderScreen() {
@@ -152,7 +152,7 @@ Pick a cell of the screen to go to the step that wrote it: click it, or move to 
         }
         const where = part(".where");
         if (!step) {
-            where.textContent = "Nothing has run yet.";
+            where.textContent = text("nothing_ran");
             return;
         }
         const [file, line] = stepLine(step);
@@ -162,10 +162,11 @@ Pick a cell of the screen to go to the step that wrote it: click it, or move to 
             marked.setAttribute("aria-current", "step");
             marked.dataset.line = line;
             showInListing(marked);
-            where.innerHTML = `Line ${line} of <code>${path}</code> just ran.`;
+            where.innerHTML = text("line_ran", { line, file: `<code>${path}</code>` });
         } else {
-            where.innerHTML = `Line ${line} of <code aria-current="step" data-line="${line}" data-file="${path}">` +
-                `${path}</code> just ran: <code>${escapeHtml(recording.text[file][line].trim())}</code>`;
+            where.innerHTML = text("header_line_ran", {
+                line, file: `<code aria-current="step" data-line="${line}" data-file="${path}">${path}</code>`,
+                text: `<code>${escapeHtml(recording.text[file][line].trim())}</code>` });
         }
     }
 
@@ -182,11 +183,11 @@ Pick a cell of the screen to go to the step that wrote it: click it, or move to 
         const cell = rowCharacters(screenNow()[row])[col];
         const note = part(".cell-note");
         if (!cell?.step) {
-            note.textContent = `Nothing is written at row ${row}, column ${col}.`;
+            note.textContent = text("cell_empty", { row, col });
             render();
             return;
         }
-        note.textContent = `Row ${row}, column ${col}, ${JSON.stringify(cell.ch)}: written at step ${cell.step}.`;
+        note.textContent = text("cell_written", { row, col, ch: JSON.stringify(cell.ch), k: cell.step });
         go(cell.step);
     }
 
@@ -194,13 +195,13 @@ Pick a cell of the screen to go to the step that wrote it: click it, or move to 
         if (k >= total) go(0);
         clearInterval(playing);
         playing = setInterval(() => (k >= total ? pause() : go(k + 1)), 1000 / Number(speed.value));
-        playButton.textContent = "Pause";
+        playButton.textContent = text("pause");
     }
 
     function pause() {
         clearInterval(playing);
         playing = null;
-        playButton.textContent = "Play";
+        playButton.textContent = text("play");
     }
 
     function close() {
@@ -240,7 +241,7 @@ Pick a cell of the screen to go to the step that wrote it: click it, or move to 
             const [down, right] = MOVES[event.key];
             const [row, col] = picked ?? [0, -right];
             picked = [Math.min(Math.max(row + down, 0), rows - 1), Math.min(Math.max(col + right, 0), cols - 1)];
-            part(".cell-note").textContent = `Row ${picked[0]}, column ${picked[1]}.`;
+            part(".cell-note").textContent = text("cell_at", { row: picked[0], col: picked[1] });
             renderScreen();
         } else if ((event.key === "ArrowLeft" || event.key === "ArrowRight") && event.target !== slider
                    && event.target !== speed) {
@@ -267,9 +268,7 @@ Pick a cell of the screen to go to the step that wrote it: click it, or move to 
                 const [row, col] = place.cell;
                 const first = firstWriter(recording, row, col, rows, cols);
                 picked = [row, col];
-                part(".cell-note").textContent = first
-                    ? `Row ${row}, column ${col}: first written at step ${first}.`
-                    : `No step writes row ${row}, column ${col}.`;
+                part(".cell-note").textContent = text(first ? "cell_first" : "cell_never", { row, col, k: first });
                 go(first || total);
             } else {
                 go(place.step);

@@ -23,7 +23,8 @@ function replayCalls(recording) {
                 const gone = state.calls.splice(state.calls.length - op[1]);
                 if ("r" in notes) {
                     const call = gone.at(-1);
-                    returned = `${call.name}(${call.args.map(([, value]) => value).join(", ")}) returned ${notes.r}`;
+                    returned = text("returned", { call: `${call.name}(${call.args.map(([, value]) => value).join(", ")})`,
+                                                  value: notes.r });
                 }
             } else if (op[0] === 1) {
                 const [name, args] = recording.functions[op[1]];

@@ -1,15 +1,15 @@
 // How a player opens: from a section's Step through button, or from an
 // address, #NAME/step/K or #NAME/cell/ROW/COL, when the page loads and
-// whenever the address changes. The player itself (player.js), its style
-// and the program's recording load only then.
+// whenever the address changes. The player itself (player.js), its style,
+// its texts and the program's recording load only then.
 "use strict";
 
 // Opens the section's player at PLACE: { step: K } or { cell: [ROW, COL] }.
 async function openPlayer(section, place) {
     try {
         const [recording] = await Promise.all([
-            loadRecording(section.id), loadScript("recording.js"), loadScript("player.js"),
-            loadStyle("player.css")]);
+            loadRecording(section.id), loadScript("texts.js"), loadScript("recording.js"),
+            loadScript("player.js"), loadStyle("player.css")]);
         showPlayer(section, recording, place);
     } catch (error) {
         section.querySelector(".exit").textContent = error.message;
