@@ -36,7 +36,17 @@ export function launch(browser, { scheme = "light", script = true } = {}) {
 }
 
 const TYPES = { ".html": "text/html; charset=utf-8", ".js": "text/javascript; charset=utf-8",
-                ".css": "text/css; charset=utf-8" };
+                ".css": "text/css; charset=utf-8", ".json": "application/json", ".wasm": "application/wasm" };
+
+// Each file's body compressed, kept as a host keeps it, by its path and bytes.
+const packed = new Map();
+function compressed(file, body) {
+    const kept = packed.get(file);
+    if (kept?.body.equals(body)) return kept.packed;
+    const made = gzipSync(body);
+    packed.set(file, { body, packed: made });
+    return made;
+}
 
 // Serves FOLDER on 127.0.0.1 at a free port, as any static host would, and
 // compressed with gzip for a browser that asks for it, as most hosts do.
@@ -50,7 +60,7 @@ export async function serve(folder = PAGE) {
             let body = await readFile(file);
             const headers = { "Content-Type": TYPES[extname(file)] ?? "application/octet-stream" };
             if (/\bgzip\b/.test(request.headers["accept-encoding"] ?? "")) {
-                body = gzipSync(body);
+                body = compressed(file, body);
                 headers["Content-Encoding"] = "gzip";
             }
             response.writeHead(200, headers);

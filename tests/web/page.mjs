@@ -2,19 +2,28 @@
 // (build/web, or the one in FOLDER) in the browser as a person would, served
 // over HTTP or from disk, and runs each group of checks on it in turn:
 // takeover, narrow and wide (layout.mjs), screens, typing, drain and
-// stopping (running.mjs), colours and contents (reading.mjs), stepping,
-// values, controls and phone (player.mjs), axe (access.mjs), and
+// stopping (running.mjs), colours and contents (reading.mjs), compiling,
+// address, mistakes, keeping and, in Chromium, a phone's (editing.mjs) over
+// HTTP, or from disk, stepping, values, controls and phone (player.mjs),
+// axe (access.mjs), and
 //   page      nothing in the page's console is an error, and no request
 //             leaves the page's own folder.
+// ONLY, in the environment, names the groups to run, separated by commas,
+// when not every one.
 import { address, launch } from "./browsers.mjs";
 import { axe } from "./access.mjs";
 import { narrow, takeover, wide } from "./layout.mjs";
 import { colours, contents } from "./reading.mjs";
 import { controls, phone, stepping, values } from "./player.mjs";
 import { drain, screens, stopping, typing } from "./running.mjs";
+import { address as editAddress, compiling, fromDisk, keeping, mistakes, narrow as narrowEditor } from "./editing.mjs";
 
-const GROUPS = { takeover, screens, typing, drain, stopping, narrow, wide, colours, contents, stepping, values,
-                 controls, phone, axe };
+// The editor's groups: it compiles only over HTTP, and is seen as a phone's in Chromium.
+const editing = (how, browser) => (how === "file" ? { fromDisk }
+    : { compiling, editAddress, mistakes, keeping, ...(browser === "chromium" ? { narrowEditor } : {}) });
+
+const groups = (how, browser) => ({ takeover, screens, typing, drain, stopping, narrow, wide, colours, contents,
+                                    ...editing(how, browser), stepping, values, controls, phone, axe });
 
 async function main() {
     const [browserName, how, folder] = process.argv.slice(2);
@@ -23,7 +32,9 @@ async function main() {
     const problems = [];
     try {
         await tab.goto(place);
-        for (const [group, check] of Object.entries(GROUPS)) {
+        const only = process.env.ONLY?.split(",");
+        for (const [group, check] of Object.entries(groups(how, browserName))) {
+            if (only && !only.includes(group)) continue;
             // A group that cannot go on has found a problem too.
             const found = await check(tab, { browser: browserName, place }).catch((error) => [`stopped: ${error.message.split("\n")[0]}`]);
             problems.push(...found.map((problem) => `${group}: ${problem}`));

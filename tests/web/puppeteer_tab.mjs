@@ -7,8 +7,9 @@
 //   waitFor(fn, args, ms) wait until fn(...args) in the page is true
 //   click(selector)      click the middle of the element, scrolled into view
 //   keys(list)           type each of list: text, "Enter", "Backspace",
-//                        "ArrowLeft", "ArrowRight", "Space" or
-//                        "Control+LETTER"
+//                        "ArrowLeft", "ArrowRight", "ArrowUp", "ArrowDown",
+//                        "Home", "End", "Space", or "Control+" one of
+//                        those keys or a letter
 //   resize(w, h, phone)  the size of the page's window; a phone's is touched,
 //                        and making it a phone's or no longer one reloads the page
 //   screenshot(file)     a PNG of what the window shows
@@ -37,6 +38,8 @@ const firefox = (scheme) => ({
     },
 });
 
+const NAMED = ["Backspace", "Enter", "ArrowLeft", "ArrowRight", "ArrowUp", "ArrowDown", "Home", "End"];
+
 export async function puppeteerTab(puppeteer, name, { scheme, script }) {
     const browser = await puppeteer.launch({ headless: true, ...(name === "firefox" ? firefox(scheme) : CHROMIUM) });
     const page = await browser.newPage();
@@ -63,7 +66,7 @@ export async function puppeteerTab(puppeteer, name, { scheme, script }) {
                 await page.keyboard.down("Control");
                 await page.keyboard.press(key.slice(8));
                 await page.keyboard.up("Control");
-            } else if (["Backspace", "Enter", "ArrowLeft", "ArrowRight"].includes(key)) {
+            } else if (NAMED.includes(key)) {
                 await page.keyboard.press(key);
             } else if (key === "Space") {
                 await page.keyboard.press(" ");

@@ -66,13 +66,15 @@ export async function webkitTab(webdriver, { scheme }) {
     const evaluate = (fn, ...args) => driver.executeScript(`return (${fn}).apply(null, arguments);`, ...args);
 
     const KEYS = { Enter: "ENTER", Backspace: "BACK_SPACE", ArrowLeft: "ARROW_LEFT", ArrowRight: "ARROW_RIGHT",
-                   Space: "SPACE" };
+                   ArrowUp: "ARROW_UP", ArrowDown: "ARROW_DOWN", Home: "HOME", End: "END", Space: "SPACE" };
 
     async function keys(list) {
         const actions = driver.actions();
         for (const key of list) {
-            if (key.startsWith("Control+")) actions.keyDown(Key.CONTROL).sendKeys(key.slice(8)).keyUp(Key.CONTROL);
-            else if (key in KEYS) actions.sendKeys(Key[KEYS[key]]);
+            if (key.startsWith("Control+")) {
+                const held = key.slice(8);
+                actions.keyDown(Key.CONTROL).sendKeys(held in KEYS ? Key[KEYS[held]] : held).keyUp(Key.CONTROL);
+            } else if (key in KEYS) actions.sendKeys(Key[KEYS[key]]);
             else actions.sendKeys(key);
         }
         await actions.perform();

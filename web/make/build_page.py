@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""build_page.py OUT SOURCE_ROOT NODE_MODULES NODE PROGRAM=MODULE=RECORDING...
+"""build_page.py OUT SOURCE_ROOT NODE_MODULES NODE FLAGS LICENCES PROGRAM=MODULE=RECORDING...
 
 Makes the web page in OUT, emptied first, in English (index.html) and in
 Korean (ko/index.html), each with a list of contents and one section per
@@ -15,7 +15,11 @@ with NODE, so that every picture is there before any script runs, or when
 none may; and the program's source, coloured by highlight.js from
 NODE_MODULES, which the page itself never loads. Every text comes from
 texts.toml, in both languages, and each program's description from its
-manual page in that language. The licences of the page and of xterm.js go
+manual page in that language. The page's editor is CodeMirror, bundled
+from NODE_MODULES into codemirror.js, and its compiler that of
+compiler.py, which compiles an edit with the page's own build's FLAGS (a
+list separated by semicolons) and whose licences are LICENCES (the same).
+The licences of the page, of xterm.js, of CodeMirror and of the compiler go
 with it. Nothing depends on the time or place of the build.
 """
 import base64
@@ -29,10 +33,12 @@ import subprocess
 import sys
 import tomllib
 
+import compiler
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 # The page's own scripts and styles, copied into it as they are.
 PAGE = os.path.join(HERE, "..", "page")
-SCRIPTS = ["loading.js", "wasi.js", "line_discipline.js", "page.js", "step_through.js"]
+SCRIPTS = ["loading.js", "wasi.js", "line_discipline.js", "page.js", "step_through.js", "editing.js"]
 # Loaded when a player first opens.
 PLAYER = ["recording.js", "player.js", "player.css"]
 
@@ -222,7 +228,7 @@ def texts_script(texts):
 
 
 def main():
-    out, source_root, node_modules, node, *programs = sys.argv[1:]
+    out, source_root, node_modules, node, flags, licences, *programs = sys.argv[1:]
     texts = load_texts()
     triples = [program.split("=", 2) for program in programs]
     shutil.rmtree(out, ignore_errors=True)
@@ -236,8 +242,13 @@ def main():
     shutil.copyfile(os.path.join(xterm, "css", "xterm.css"), os.path.join(out, "xterm.css"))
     shutil.copyfile(os.path.join(xterm, "LICENSE"), os.path.join(out, "xterm-LICENSE"))
     shutil.copyfile(os.path.join(source_root, "LICENSE"), os.path.join(out, "LICENSE"))
-    for own in [*SCRIPTS, *PLAYER, "page.css", "highlight.css"]:
-        shutil.copyfile(os.path.join(PAGE, own), os.path.join(out, own))
+    # The page's own files, but for the modules the build bundles.
+    for own in sorted(os.listdir(PAGE)):
+        if not own.endswith(".mjs"):
+            shutil.copyfile(os.path.join(PAGE, own), os.path.join(out, own))
+    subprocess.run([node, os.path.join(HERE, "bundle.mjs"), node_modules, os.path.join(PAGE, "codemirror.mjs"),
+                    os.path.join(out, "codemirror.js"), os.path.join(out, "codemirror-LICENSE")], check=True)
+    compiler.make(out, node_modules, source_root, flags.split(";"), licences.split(";"))
     with open(os.path.join(out, "texts.js"), "w", encoding="utf-8") as f:
         f.write(texts_script(texts))
     os.makedirs(os.path.join(out, "programs"))

@@ -27,15 +27,28 @@ function terminalOutput(terminal) {
     return { write, settled: () => taken };
 }
 
+// Makes a section's terminal COLS by ROWS, and its box with it.
+function resizeTerminal(section, terminal, cols, rows) {
+    const screen = section.querySelector(".first-screen");
+    screen.style.setProperty("--cols", cols);
+    screen.style.setProperty("--rows", rows);
+    terminal.resize(cols, rows);
+}
+
+// Sets up the section's terminal; answers with { run, terminal }, where
+// run(how) runs the section's own program, or, as HOW gives, another one in
+// its place (an edit of it): how.start(io) starts that one, how.written(data)
+// sees each of its writes before the terminal does, and how.ended() is
+// called once it has ended.
 async function setUpSection(section) {
     const name = section.id;
     const cols = Number(section.dataset.cols);
     const rows = Number(section.dataset.rows);
     const module = loadProgram(name);
     await loadScript("xterm.js");
+    const scrollback = name === "stairprompt" ? 1000 : 0;
     const terminal = new Terminal({
-        cols, rows, convertEol: true, fontFamily: FONT, fontSize: 15,
-        scrollback: name === "stairprompt" ? 1000 : 0,
+        cols, rows, convertEol: true, fontFamily: FONT, fontSize: 15, scrollback,
         theme: { background: "#1d1f21", foreground: "#e0e0e0", cursor: "#e0e0e0" },
     });
     terminal.open(section.querySelector(".terminal-box"));
@@ -59,7 +72,7 @@ async function setUpSection(section) {
         stopButton.disabled = state === "exited";
     }
 
-    async function run() {
+    async function run(how = null) {
         const thisRun = ++runs;
         if (program) program.stop();
         program = keyboard = null;
@@ -68,10 +81,14 @@ async function setUpSection(section) {
         const compiled = await module;
         if (thisRun !== runs) return; // a later run took over
         show("running");
+        // Every run starts in the program's own terminal; an edited one may
+        // grow it, and keeps what scrolls off its top.
+        terminal.options.scrollback = how ? 1000 : scrollback;
+        resizeTerminal(section, terminal, cols, rows);
         terminal.reset();
         exitLine.textContent = "";
         output = terminalOutput(terminal);
-        const write = output.write;
+        const write = how?.written ? (data) => (how.written(data), output.write(data)) : output.write;
         const discipline = lineDiscipline(write, () => program.stop());
         const io = {
             write,
@@ -85,43 +102,71 @@ async function setUpSection(section) {
                 });
             },
         };
-        program = startProgram(compiled, name, io);
+        program = how ? how.start(io) : startProgram(compiled, name, io);
         keyboard = discipline;
-        const status = await program.finished;
+        let end;
+        try {
+            const status = await program.finished;
+            end = status === STOPPED ? text("stopped") : text("exit_status", { status });
+        } catch (error) {
+            end = error.message; // a program that crashed says how
+        }
         if (thisRun !== runs) return;
         program = keyboard = null;
         show("exited");
-        exitLine.textContent = status === STOPPED ? text("stopped") : text("exit_status", { status });
+        exitLine.textContent = end;
+        if (how?.ended) {
+            // Once the terminal shows all the run wrote.
+            await output.settled();
+            if (thisRun === runs) how.ended();
+        }
     }
 
     terminal.onData((data) => keyboard && keyboard.type(data));
-    section.querySelector(".run").addEventListener("click", run);
     stopButton.addEventListener("click", () => program && program.stop());
-    run();
+    return { run, terminal };
 }
 
 // A section's program starts when the section comes within half a screen of
 // the view, or when its Run button is pressed first, whichever is sooner;
-// none starts before the page's first paint.
+// none starts before the page's first paint. While something else is to run
+// in a section's terminal (an edit of its program), Run runs that instead,
+// and it is that which starts there.
 const near = new IntersectionObserver((entries) => {
     for (const entry of entries) if (entry.isIntersecting) start(entry.target);
 }, { rootMargin: "50% 0px" });
 
-const started = new Set();
+const terminals = new Map(); // each started section's terminal: a promise of { run, terminal }
+const runInstead = new Map(); // what Run does in a section, if not to run its own program
 
+// Answers with the section's terminal, setting it up first if need be.
 function start(section) {
-    if (started.has(section)) return;
-    started.add(section);
-    near.unobserve(section);
-    // A program that could not be loaded says so under its first screen.
-    setUpSection(section).catch((error) => {
-        section.querySelector(".exit").textContent = error.message;
-    });
+    if (!terminals.has(section)) {
+        near.unobserve(section);
+        const setUp = setUpSection(section);
+        terminals.set(section, setUp);
+        setUp.then(({ run }) => runInstead.has(section) || run()).catch((error) => {
+            // A program that could not be loaded says so under its first screen.
+            section.querySelector(".exit").textContent = error.message;
+        });
+    }
+    return terminals.get(section);
+}
+
+// Runs in the section's terminal, once it is set up, what HOW(terminal)
+// gives: a run's how, as setUpSection's run takes it.
+function runInSection(section, how) {
+    return start(section).then(({ run, terminal }) => run(how(terminal)));
 }
 
 const sections = document.querySelectorAll("section[id]");
-for (const section of sections)
-    section.querySelector(".run").addEventListener("click", () => start(section), { once: true });
+for (const section of sections) {
+    section.querySelector(".run").addEventListener("click", () => {
+        if (runInstead.has(section)) runInstead.get(section)();
+        else if (terminals.has(section)) terminals.get(section).then(({ run }) => run());
+        else start(section);
+    });
+}
 addEventListener("load", () => requestAnimationFrame(() => requestAnimationFrame(() => {
     for (const section of sections) near.observe(section);
 })));

@@ -1,0 +1,245 @@
+// The editor, each group given a tab with the page open, over HTTP but for
+// the last, its expected values worked out from the programs' definitions:
+//   compiling    each program's own source, compiled in the page, writes
+//                exactly its program's bytes (stairprompt typed 5): all
+//                twelve in Firefox, three in the other engines;
+//   address      #funnel/edit/DATA with h = 5 opens funnel's editor with
+//                that source and runs it: the hourglass isHourglass draws for
+//                h = 5, and data-differs counts the cells that differ from
+//                h = 10's;
+//   mistakes     a missing ';' is listed at its line and marked there, and
+//                the terminal keeps what it had; a program that never ends
+//                leaves the page answering and stops at Stop; one that
+//                aborts says so; a source over 100 KB is refused;
+//   keeping      typing moves the address to the text's; the edit outlives
+//                a reload; Reset gives back the program's own source;
+//   narrow       on a phone 390 pixels wide, with an editor open, the page
+//                never scrolls sideways;
+//   from disk    Edit opens, and Run says compiling needs HTTP.
+import { readFileSync } from "node:fs";
+import { join, resolve } from "node:path";
+import { deflateRawSync, inflateRawSync } from "node:zlib";
+
+import { launch } from "./browsers.mjs";
+import { compareScreen, expected, inView, sleep, stateOf, waitForState } from "./section.mjs";
+
+const ROOT = resolve(import.meta.dirname, "..", "..");
+const PATHS = { gasket: "canvas", gridshapes: "canvas", apex: "raster", funnel: "raster", waist: "raster",
+                wedge: "raster", drain: "raster", stairfixed: "recursive", stairprompt: "recursive",
+                steeple: "recursive", hello: "greetings", hellostream: "greetings" };
+const sourceOf = (name) => readFileSync(join(ROOT, PATHS[name], `${name}.cpp`), "utf-8");
+const base64url = (bytes) => bytes.toString("base64").replace(/\+/g, "-").replace(/\//g, "_").replace(/=+$/, "");
+const editAddress = (name, source) => `#${name}/edit/${base64url(deflateRawSync(Buffer.from(source)))}`;
+const sourceOfAddress = (hash) => inflateRawSync(Buffer.from(hash.split("/")[2], "base64url")).toString("utf-8");
+
+// A first compile fetches the compiler, which a busy machine may take a
+// minute over.
+const COMPILED = 120000;
+
+// Notes in the page the bytes every edited run writes: the worker that runs
+// it hands them to the page in { write } messages.
+function noteEditedRuns() {
+    if (window.editedRuns) return;
+    window.editedRuns = [];
+    const Original = Worker;
+    window.Worker = function (url, options) {
+        const worker = new Original(url, options);
+        if (String(url).endsWith("run_worker.js")) {
+            const bytes = [];
+            window.editedRuns.push(bytes);
+            worker.addEventListener("message", ({ data }) => data.write && bytes.push(...data.write));
+        }
+        return worker;
+    };
+}
+
+// The text of NAME's editor, as CodeMirror holds it.
+const editorText = (tab, name) => tab.evaluate((id) =>
+    CodeMirror.EditorView.findFromDOM(document.querySelector(`#${id} .cm-editor`)).state.doc.toString(), name);
+
+async function openEditor(tab, name) {
+    await inView(tab, name);
+    if (await tab.evaluate((id) => document.querySelector(`#${id} .edit`).getAttribute("aria-pressed"), name) !== "true")
+        await tab.click(`#${name} .edit`);
+    await tab.waitFor((id) => document.querySelector(`#${id} [contenteditable="true"]`), [name]);
+}
+
+// Presses Run in NAME's open editor and waits for the compile to end.
+async function compileAndRun(tab, name) {
+    const runs = await tab.evaluate(() => window.editedRuns.length);
+    await tab.click(`#${name} .run`);
+    await tab.waitFor((id) => !["fetching", "compiling"].includes(
+        document.querySelector(`#${id} [data-compile-status]`).dataset.compileStatus), [name], COMPILED);
+    return runs;
+}
+
+export async function compiling(tab, { browser }) {
+    await tab.evaluate(noteEditedRuns);
+    const names = browser === "firefox" ? Object.keys(PATHS) : ["gasket", "stairprompt", "hellostream"];
+    const problems = [];
+    for (const name of names) {
+        await openEditor(tab, name);
+        const runs = await compileAndRun(tab, name);
+        try {
+            // The run has started once its worker has.
+            await tab.waitFor((before) => window.editedRuns.length > before, [runs], 5000);
+            if (name === "stairprompt") {
+                await waitForState(tab, name, "reading");
+                await tab.click(`#${name} .xterm`);
+                await tab.keys(["5", "Enter"]);
+            }
+            await waitForState(tab, name, "exited", name === "drain" ? 20000 : 10000);
+        } catch {
+            const [state, exit] = await stateOf(tab, name);
+            const status = await tab.evaluate((id) => document.querySelector(`#${id} [data-compile-status]`).textContent, name);
+            problems.push(`${name}: compiled in the page, "${status}", then ${state}, "${exit}"`);
+            continue;
+        }
+        const wrote = Buffer.from(await tab.evaluate((before) => window.editedRuns[before], runs));
+        const wanted = name === "stairprompt" ? readFileSync(join(ROOT, "tests", "expected", "stairprompt-5.out")) : expected(name);
+        if (!wrote.equals(wanted)) problems.push(`${name}: compiled in the page, it wrote ${wrote.length} bytes, ` +
+                                                 `not its ${wanted.length}: ${JSON.stringify(wrote.toString().slice(0, 60))}`);
+        const [, exit] = await stateOf(tab, name);
+        if (exit !== "exit status 0") problems.push(`${name}: compiled in the page, it ended "${exit}"`);
+    }
+    return problems;
+}
+
+// funnel's predicate, as its source defines it, and its picture for H.
+function isHourglass(h, x, y) {
+    if (x <= h && y >= -h) return y >= -x;
+    if (x <= h && y <= -h) return y <= x - 2 * h;
+    if (x >= h && y >= -h) return y >= x - 2 * h;
+    return y <= -x;
+}
+const hourglass = (h) => Array.from({ length: 2 * h + 1 }, (_, r) =>
+    Array.from({ length: 2 * h + 1 }, (_, x) => (isHourglass(h, x, -r) ? "*" : " ")).join(""));
+
+export async function address(tab) {
+    await tab.evaluate(noteEditedRuns);
+    const source = sourceOf("funnel").replace("const int h = 10;", "const int h = 5;");
+    const runs = await tab.evaluate(() => window.editedRuns.length);
+    await tab.evaluate((to) => { location.hash = to; }, editAddress("funnel", source));
+    const problems = [];
+    try {
+        await tab.waitFor((before) => window.editedRuns.length > before, [runs], COMPILED);
+        await waitForState(tab, "funnel", "exited");
+        await tab.waitFor(() => document.getElementById("funnel").dataset.differs !== undefined);
+    } catch {
+        return [`#funnel/edit/… with h = 5 ran nothing: ${JSON.stringify(await stateOf(tab, "funnel"))}`];
+    }
+    if (await editorText(tab, "funnel") !== source) problems.push("#funnel/edit/… did not put its source in the editor");
+    const small = hourglass(5);
+    await inView(tab, "funnel");
+    problems.push(...await compareScreen(tab, "funnel", Buffer.from(small.join("\n") + "\n"), "funnel with h = 5"));
+    // Cell by cell against h = 10's picture, a cell past a row's end a blank.
+    const own = hourglass(10);
+    let differs = 0;
+    for (let r = 0; r < own.length; r++)
+        for (let x = 0; x < own[r].length; x++) differs += (small[r]?.[x] ?? " ") !== own[r][x];
+    const shown = Number(await tab.evaluate(() => document.getElementById("funnel").dataset.differs));
+    if (shown !== differs) problems.push(`funnel with h = 5: data-differs is ${shown}, not ${differs}`);
+    const marks = await tab.evaluate(() => document.querySelectorAll("#funnel .differences span").length);
+    if (marks !== differs) problems.push(`funnel with h = 5: ${marks} cells marked, not ${differs}`);
+    return problems;
+}
+
+// Replaces the text of NAME's editor by typing LINES, each after a fresh
+// line at the top level.
+async function typeProgram(tab, name, lines) {
+    await tab.click(`#${name} .cm-content`);
+    await tab.keys(["Control+a", "Backspace"]);
+    for (const [i, line] of lines.entries()) await tab.keys(i ? ["Enter", "Home", line] : [line]);
+}
+
+export async function mistakes(tab) {
+    const problems = [];
+    await tab.evaluate(noteEditedRuns);
+    await openEditor(tab, "apex");
+    await waitForState(tab, "apex", "exited").catch(() => {});
+    const before = await tab.evaluate(() => document.querySelector("#apex .xterm-rows").textContent);
+    // The ';' after apex's half-width, taken away.
+    const line = sourceOf("apex").split("\n").findIndex((text) => text.includes("const int h = 10;")) + 1;
+    await tab.click("#apex .cm-content");
+    await tab.keys(["Control+Home", ...Array(line - 1).fill("ArrowDown"), "End", "Backspace"]);
+    await compileAndRun(tab, "apex");
+    const listed = await tab.evaluate(() => [...document.querySelectorAll("#apex ol[data-diagnostics] li[data-line]")]
+        .map((item) => [Number(item.dataset.line), item.textContent]));
+    if (!listed.some(([at, said]) => at === line && said.includes("error: expected ';' at end of declaration")))
+        problems.push(`a missing ';' on line ${line}: the compiler's list is ${JSON.stringify(listed)}`);
+    const marked = await tab.evaluate(() => [...document.querySelectorAll("#apex .cm-line.marked-error")].map((l) => l.textContent));
+    if (!marked.some((text) => text.includes("const int h = 10"))) problems.push(`the lines marked are ${JSON.stringify(marked)}`);
+    const after = await tab.evaluate(() => document.querySelector("#apex .xterm-rows").textContent);
+    if (after !== before) problems.push("a failed compile changed the terminal");
+
+    // A program that never ends, and one that aborts.
+    await typeProgram(tab, "apex", ["int main() { for (;;) {} }"]);
+    await compileAndRun(tab, "apex");
+    await waitForState(tab, "apex", "running").catch(() => {});
+    await sleep(1000);
+    const asked = Date.now();
+    await tab.evaluate(() => document.title);
+    if (Date.now() - asked > 500) problems.push(`the page took ${Date.now() - asked} ms to answer during an endless loop`);
+    await tab.click("#apex .stop");
+    await waitForState(tab, "apex", "exited", 1000).catch(() => {});
+    const [state, exit] = await stateOf(tab, "apex");
+    if (state !== "exited" || exit !== "stopped") problems.push(`an endless loop, a second after Stop: ${state}, "${exit}"`);
+    await typeProgram(tab, "apex", ["#include <cstdlib>", "int main() { std::abort(); }"]);
+    await compileAndRun(tab, "apex");
+    await waitForState(tab, "apex", "exited").catch(() => {});
+    const [, aborted] = await stateOf(tab, "apex");
+    if (!aborted.startsWith("crashed: the program aborted")) problems.push(`abort() ended with "${aborted}"`);
+
+    // A source over 100 KB, given as a link.
+    const large = `// ${"x".repeat(110 * 1024)}\nint main() {}\n`;
+    await tab.evaluate((to) => { location.hash = to; }, editAddress("apex", large));
+    await tab.waitFor(() => document.querySelector("#apex [data-compile-status]").dataset.compileStatus === "refused", [], 20000)
+        .catch(() => problems.push("a source over 100 KB was not refused"));
+    return problems;
+}
+
+export async function keeping(tab, { place }) {
+    const problems = [];
+    await openEditor(tab, "steeple");
+    await tab.click("#steeple .cm-content");
+    await tab.keys(["Control+End", "// mine"]);
+    const typed = await editorText(tab, "steeple");
+    await sleep(1000);
+    const hash = await tab.evaluate(() => location.hash);
+    if (!hash.startsWith("#steeple/edit/") || sourceOfAddress(hash) !== typed)
+        problems.push(`a second after typing, the address is ${hash.slice(0, 40)}…, not the text's`);
+    // A fresh load of the page, with no address.
+    await tab.goto(place);
+    const note = await tab.evaluate(() => document.querySelector("#steeple .kept")?.textContent);
+    if (!note) problems.push("after a reload, steeple does not say its edit is kept");
+    await openEditor(tab, "steeple");
+    if (await editorText(tab, "steeple") !== typed) problems.push("after a reload, Edit does not give back the edit");
+    await tab.click("#steeple .reset");
+    if (await editorText(tab, "steeple") !== sourceOf("steeple")) problems.push("Reset did not give back steeple's source");
+    await tab.goto(place);
+    if (await tab.evaluate(() => document.querySelector("#steeple .kept")))
+        problems.push("after Reset and a reload, steeple still says an edit is kept");
+    return problems;
+}
+
+export async function narrow(tab, { browser, place }) {
+    const phone = await launch(browser);
+    try {
+        await phone.resize(390, 844, true);
+        await phone.goto(place);
+        await openEditor(phone, "wedge");
+        const [pageWidth, windowWidth] = await phone.evaluate(() => [document.documentElement.scrollWidth, innerWidth]);
+        const width = phone.phone ? 390 : windowWidth;
+        return pageWidth > width ? [`with wedge's editor open the page is ${pageWidth} pixels wide in a window ${width} wide`] : [];
+    } finally {
+        await phone.close();
+    }
+}
+
+export async function fromDisk(tab) {
+    await openEditor(tab, "hello");
+    await tab.click("#hello .run");
+    await tab.waitFor(() => document.querySelector("#hello [data-compile-status]").textContent, [], 10000).catch(() => {});
+    const said = await tab.evaluate(() => document.querySelector("#hello [data-compile-status]").textContent);
+    return /HTTP/.test(said) && said.includes("python3 -m http.server") ? [] : [`from disk, Run says "${said}"`];
+}

@@ -1,0 +1,79 @@
+// The compiler of the page's editor, in a worker of its own, as compiling
+// holds up the thread it runs on: Clang and LLD for WebAssembly and WASI (the
+// npm package @yowasp/clang, in compiler/), which fetches its files the first
+// time it runs and keeps them; and binaryen.js's Asyncify, which makes what
+// it links able to pause in a write, a read or a sleep, as the page's own
+// programs are. compiler/manifest.json gives the flags of the page's own
+// build, the repository's headers and the bytes the compiler fetches.
+//
+// Each message, { path, source }, asks for one program's source, compiled
+// at its path in the repository beside those headers. The worker answers
+// with { fetched, total } as the compiler's files come in, then with
+// { program, said } (the program, pausable, and what the compiler said), or
+// { said } when the compile failed, or { broke } when the compiler could
+// not run at all.
+import { runClang, runLLVM } from "./compiler/bundle.js";
+
+const manifest = fetch(new URL("compiler/manifest.json", import.meta.url)).then((response) => response.json());
+let binaryen = null; // a promise of binaryen.js, loaded with the compiler's first run
+
+// The WebAssembly features clang 21 uses by default, which every engine the
+// page runs in has.
+const FEATURES = ["MutableGlobals", "NontrappingFPToInt", "BulkMemory", "BulkMemoryOpt", "SignExt",
+                  "ReferenceTypes", "Multivalue", "CallIndirectOverlong"];
+
+// The files as clang's virtual file system holds them: a tree of folders.
+function tree(files) {
+    const root = {};
+    for (const [path, text] of Object.entries(files)) {
+        const parts = path.split("/");
+        let folder = root;
+        for (const part of parts.slice(0, -1)) folder = folder[part] ??= {};
+        folder[parts.at(-1)] = text;
+    }
+    return root;
+}
+
+// The linked program, made able to pause where the page's system interface
+// may have to wait.
+function pausable(tool, linked, waiting) {
+    const module = tool.readBinary(linked);
+    try {
+        module.setFeatures(FEATURES.reduce((all, feature) => all | tool.Features[feature], 0));
+        tool.setOptimizeLevel(0); // soonest done; optimising takes seconds on a large program
+        tool.setShrinkLevel(0);
+        tool.setPassArgument("asyncify-imports", waiting.join(","));
+        module.runPasses(["asyncify"]);
+        return module.emitBinary();
+    } finally {
+        module.dispose();
+    }
+}
+
+async function compile({ path, source }) {
+    const { flags, headers, total, waiting } = await manifest;
+    binaryen ??= import("./compiler/binaryen.js").then((loaded) => loaded.default);
+    const decoder = new TextDecoder();
+    let said = "";
+    const hear = (bytes) => {
+        if (bytes) said += decoder.decode(bytes, { stream: true });
+    };
+    try {
+        // The compiler's files come in on its first run, and are kept.
+        await runLLVM(null, {}, { fetchProgress: ({ doneLength }) => postMessage({ fetched: doneLength, total }) });
+        const built = await runClang(["clang++", ...flags, path, "-o", "program.wasm"],
+                                     tree({ ...headers, [path]: source }), { stdout: hear, stderr: hear });
+        const program = pausable(await binaryen, built["program.wasm"], waiting);
+        postMessage({ program, said }, [program.buffer]);
+    } catch (error) {
+        // The compiler ends with a status when the source does not compile.
+        if (typeof error.code === "number" && error.files) postMessage({ said });
+        else postMessage({ broke: String(error.message ?? error) });
+    }
+}
+
+// One compile at a time, in the order asked.
+let queue = Promise.resolve();
+addEventListener("message", ({ data }) => {
+    queue = queue.then(() => compile(data));
+});

@@ -1,0 +1,78 @@
+// How an editor opens: from a section's Edit button, or from an address,
+// #NAME/edit/DATA, when the page loads and whenever the address changes,
+// which also runs what it holds. Edit again closes the editor, keeping the
+// edit; Reset gives back the program's own source. A section whose program
+// has an edit kept in the browser says so. The editor (editor.js), CodeMirror
+// and the rest of what editing needs load only when an editor first opens,
+// and the compiler only when an edit is first run.
+"use strict";
+
+const EDITING = ["texts.js", "codemirror.js", "edit_address.js", "compiling.js", "growing_terminal.js",
+                 "edited_run.js", "recording.js", "differences.js", "editor.js"];
+
+const isKept = (name) => {
+    try {
+        return localStorage.getItem(`textpictures:edit:${name}`) !== null;
+    } catch {
+        return false;
+    }
+};
+
+// Opens the section's editor, holding SOURCE if given; answers the editor.
+async function openEditor(section, source = null) {
+    try {
+        await Promise.all([...EDITING.map(loadScript), loadStyle("editor.css")]);
+        await showEditor(section, source);
+        section.querySelector(".kept")?.remove();
+        return editors.get(section);
+    } catch (error) {
+        section.querySelector(".exit").textContent = error.message;
+        return null;
+    }
+}
+
+async function followEditAddress() {
+    const found = /^#(\w+)\/edit\/([\w-]*)$/.exec(location.hash);
+    const section = found && document.getElementById(found[1]);
+    if (section?.tagName !== "SECTION") return;
+    await Promise.all(EDITING.map(loadScript));
+    let source;
+    try {
+        source = await sourceOfAddress(found[2]);
+    } catch {
+        return; // an address that holds no source opens nothing
+    }
+    const editor = await openEditor(section, source);
+    editor?.run();
+}
+
+for (const section of document.querySelectorAll("section[id]")) {
+    const edit = section.querySelector(".edit");
+    const reset = section.querySelector(".reset");
+    edit.addEventListener("click", () => {
+        if (edit.getAttribute("aria-pressed") === "true") editors.get(section).close();
+        else openEditor(section);
+    });
+    reset.addEventListener("click", async () => {
+        if (typeof editors !== "undefined" && editors.has(section)) {
+            editors.get(section).reset();
+        } else {
+            try {
+                localStorage.removeItem(`textpictures:edit:${section.id}`);
+            } catch {
+                // Nothing was kept.
+            }
+            reset.disabled = true;
+        }
+        if (edit.getAttribute("aria-pressed") !== "true") section.querySelector(".kept")?.remove();
+    });
+    if (isKept(section.id)) {
+        const note = document.createElement("p");
+        note.className = "kept";
+        note.textContent = text("edit_kept");
+        section.querySelector(".controls").after(note);
+        reset.disabled = false;
+    }
+}
+addEventListener("hashchange", followEditAddress);
+followEditAddress();
