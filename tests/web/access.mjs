@@ -1,9 +1,10 @@
 // axe: axe-core, as the lock file pins it, finds no violation of WCAG 2.1
 // A and AA or of its best practices, on the page as it stands after the
-// other groups, players open among them, in the light scheme, and on the
-// page opened anew in the dark scheme with every program started and a
-// player open at a step that prints a cell; there the page's background
-// must be dark.
+// other groups, players and editors open among them, in the light scheme;
+// on the page opened anew in the dark scheme; and on the Korean page in
+// both: each with every program started, a player open at a step that
+// prints a cell and an editor open. In the dark the page's background must
+// be dark.
 import { launch, npmRequire } from "./browsers.mjs";
 import { startEvery } from "./section.mjs";
 
@@ -37,20 +38,32 @@ function background() {
     return 0.2126 * r + 0.7152 * g + 0.0722 * b;
 }
 
+// The page at URL, of the page at PLACE, in a fresh tab of the SCHEME, as axe judges it.
+async function auditAnew(browser, place, url, scheme, source) {
+    const tab = await launch(browser, { scheme });
+    try {
+        await tab.goto({ ...place, url });
+        await startEvery(tab);
+        await tab.evaluate(() => { location.hash = "#gasket/cell/5/8"; });
+        await tab.waitFor(() => location.hash.startsWith("#gasket/step/"));
+        await tab.evaluate(() => document.querySelector("#funnel .edit").click());
+        await tab.waitFor(() => document.querySelector('#funnel [contenteditable="true"]'));
+        const problems = (await tab.evaluate(audit, source, RULES)).map((found) => `${scheme}: ${found}`);
+        const luminance = await tab.evaluate(background);
+        if (scheme === "dark" && luminance > 0.05)
+            problems.push(`dark: the page's background is not dark (luminance ${luminance.toFixed(2)})`);
+        return problems;
+    } finally {
+        await tab.close();
+    }
+}
+
 export async function axe(tab, { browser, place }) {
     const source = npmRequire("axe-core").source;
     const problems = (await tab.evaluate(audit, source, RULES)).map((found) => `light: ${found}`);
-    const dark = await launch(browser, { scheme: "dark" });
-    try {
-        await dark.goto(place);
-        await startEvery(dark);
-        await dark.evaluate(() => { location.hash = "#gasket/cell/5/8"; });
-        await dark.waitFor(() => location.hash.startsWith("#gasket/step/"));
-        problems.push(...(await dark.evaluate(audit, source, RULES)).map((found) => `dark: ${found}`));
-        const luminance = await dark.evaluate(background);
-        if (luminance > 0.05) problems.push(`dark: the page's background is not dark (luminance ${luminance.toFixed(2)})`);
-    } finally {
-        await dark.close();
-    }
+    problems.push(...await auditAnew(browser, place, place.url, "dark", source));
+    const korean = place.url.endsWith("index.html") ? place.url.replace(/index\.html$/, "ko/index.html") : `${place.url}ko/`;
+    for (const scheme of ["light", "dark"])
+        problems.push(...(await auditAnew(browser, place, korean, scheme, source)).map((found) => `Korean page, ${found}`));
     return problems;
 }

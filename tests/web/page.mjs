@@ -5,7 +5,7 @@
 // stopping (running.mjs), colours and contents (reading.mjs), compiling,
 // address, mistakes, keeping and, in Chromium, a phone's (editing.mjs) over
 // HTTP, or from disk, stepping, values, controls and phone (player.mjs),
-// axe (access.mjs), and
+// korean and notEnglish (korean.mjs), axe (access.mjs), and
 //   page      nothing in the page's console is an error, and no request
 //             leaves the page's own folder.
 // ONLY, in the environment, names the groups to run, separated by commas,
@@ -17,13 +17,15 @@ import { colours, contents } from "./reading.mjs";
 import { controls, phone, stepping, values } from "./player.mjs";
 import { drain, screens, stopping, typing } from "./running.mjs";
 import { address as editAddress, compiling, fromDisk, keeping, mistakes, narrow as narrowEditor } from "./editing.mjs";
+import { korean, notEnglish } from "./korean.mjs";
 
 // The editor's groups: it compiles only over HTTP, and is seen as a phone's in Chromium.
 const editing = (how, browser) => (how === "file" ? { fromDisk }
     : { compiling, editAddress, mistakes, keeping, ...(browser === "chromium" ? { narrowEditor } : {}) });
 
 const groups = (how, browser) => ({ takeover, screens, typing, drain, stopping, narrow, wide, colours, contents,
-                                    ...editing(how, browser), stepping, values, controls, phone, axe });
+                                    ...editing(how, browser), stepping, values, controls, phone, korean, notEnglish,
+                                    axe });
 
 async function main() {
     const [browserName, how, folder] = process.argv.slice(2);

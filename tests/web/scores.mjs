@@ -1,8 +1,8 @@
 // scores.mjs [FOLDER]: has Lighthouse judge the page (build/web, or the one
-// in FOLDER), served with gzip as a static
-// host serves it, as a phone and as a desktop: accessibility, best practices
-// and SEO must each score 100. Its speed is the benchmark's to measure
-// (tools/web-benchmark), not a test's.
+// in FOLDER), in English and in Korean, served with gzip as a static host
+// serves it, as a phone and as a desktop: accessibility, best practices and
+// SEO must each score 100, the links between the two pages valid among them.
+// Its speed is the benchmark's to measure (tools/web-benchmark), not a test's.
 import { serve } from "./browsers.mjs";
 import { lighthouse, score } from "./lighthouse.mjs";
 
@@ -12,13 +12,15 @@ async function main() {
     const server = await serve(process.argv[2]);
     const problems = [];
     try {
-        for (const device of ["mobile", "desktop"]) {
-            const report = await lighthouse(server.url, device, CATEGORIES);
-            if (report.runtimeError) problems.push(`${device}: ${report.runtimeError.message}`);
-            for (const category of CATEGORIES) {
-                const [value, missed] = score(report, category);
-                console.log(`${device} ${category}: ${value}`);
-                if (value !== 100) problems.push(`${device} ${category} scores ${value}: ${missed.join(", ")}`);
+        for (const [page, path] of [["English", ""], ["Korean", "ko/"]]) {
+            for (const device of ["mobile", "desktop"]) {
+                const report = await lighthouse(server.url + path, device, CATEGORIES);
+                if (report.runtimeError) problems.push(`${page}, ${device}: ${report.runtimeError.message}`);
+                for (const category of CATEGORIES) {
+                    const [value, missed] = score(report, category);
+                    console.log(`${page}, ${device} ${category}: ${value}`);
+                    if (value !== 100) problems.push(`${page}, ${device} ${category} scores ${value}: ${missed.join(", ")}`);
+                }
             }
         }
     } finally {

@@ -99,7 +99,8 @@ function makeEditor(section) {
                 cm.lineNumbers(), cm.highlightActiveLineGutter(), cm.history(), cm.drawSelection(),
                 cm.indentOnInput(), cm.bracketMatching(), cm.syntaxHighlighting(cm.classHighlighter), cm.cpp(),
                 cm.keymap.of([...cm.defaultKeymap, ...cm.historyKeymap]), marks,
-                cm.EditorView.contentAttributes.of({ "aria-label": text("editor_label", { name }) }),
+                // Its text is in the page's order of focus, as the scroller it is in must show.
+                cm.EditorView.contentAttributes.of({ "aria-label": text("editor_label", { name }), tabindex: "0" }),
                 cm.EditorView.updateListener.of((update) => {
                     if (!update.docChanged) return;
                     // Only what the reader types is kept: an edit opened from

@@ -46,6 +46,8 @@ async function setUpSection(section) {
     const rows = Number(section.dataset.rows);
     const module = loadProgram(name);
     await loadScript("xterm.js");
+    Terminal.strings.promptLabel = text("terminal_input");
+    Terminal.strings.tooMuchOutput = text("too_much_output");
     const scrollback = name === "stairprompt" ? 1000 : 0;
     const terminal = new Terminal({
         cols, rows, convertEol: true, fontFamily: FONT, fontSize: 15, scrollback,
