@@ -50,8 +50,11 @@ function compressed(file, body) {
 
 // Serves FOLDER on 127.0.0.1 at a free port, as any static host would, and
 // compressed with gzip for a browser that asks for it, as most hosts do.
+// Answers { url, close, served }: served lists [path, bytes sent] for every
+// file served.
 export async function serve(folder = PAGE) {
     folder = resolve(folder);
+    const served = [];
     const server = createServer(async (request, response) => {
         const path = new URL(request.url, "http://host").pathname;
         const file = join(folder, path.endsWith("/") ? `${path}index.html` : decodeURIComponent(path));
@@ -65,13 +68,14 @@ export async function serve(folder = PAGE) {
             }
             response.writeHead(200, headers);
             response.end(body);
+            served.push([path, body.length]);
         } catch {
             response.writeHead(404);
             response.end();
         }
     });
     await new Promise((done) => server.listen(0, "127.0.0.1", done));
-    return { url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close() };
+    return { url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close(), served };
 }
 
 // The page's address, over HTTP or as a file, and the folder it may load from.
