@@ -46,7 +46,12 @@ async function auditAnew(browser, place, url, scheme, source) {
         await startEvery(tab);
         await tab.evaluate(() => { location.hash = "#gasket/cell/5/8"; });
         await tab.waitFor(() => location.hash.startsWith("#gasket/step/"));
-        await tab.evaluate(() => document.querySelector("#funnel .edit").click());
+        const edit = await tab.evaluate(() => {
+            const button = document.querySelector("#funnel .edit");
+            button?.click();
+            return Boolean(button);
+        });
+        if (!edit) throw new Error("funnel has no Edit button");
         await tab.waitFor(() => document.querySelector('#funnel [contenteditable="true"]'));
         const problems = (await tab.evaluate(audit, source, RULES)).map((found) => `${scheme}: ${found}`);
         const luminance = await tab.evaluate(background);

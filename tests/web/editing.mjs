@@ -59,8 +59,9 @@ const editorText = (tab, name) => tab.evaluate((id) =>
 
 async function openEditor(tab, name) {
     await inView(tab, name);
-    if (await tab.evaluate((id) => document.querySelector(`#${id} .edit`).getAttribute("aria-pressed"), name) !== "true")
-        await tab.click(`#${name} .edit`);
+    const pressed = await tab.evaluate((id) => document.querySelector(`#${id} .edit`)?.getAttribute("aria-pressed"), name);
+    if (pressed === undefined || pressed === null) throw new Error(`${name} has no Edit button`);
+    if (pressed !== "true") await tab.click(`#${name} .edit`);
     await tab.waitFor((id) => document.querySelector(`#${id} [contenteditable="true"]`), [name]);
 }
 
