@@ -38,9 +38,10 @@ async function main() {
         for (const [group, check] of Object.entries(groups(how, browserName))) {
             if (only && !only.includes(group)) continue;
             // A group that cannot go on has found a problem too.
+            const began = Date.now();
             const found = await check(tab, { browser: browserName, place }).catch((error) => [`stopped: ${error.message.split("\n")[0]}`]);
             problems.push(...found.map((problem) => `${group}: ${problem}`));
-            console.log(`${group}: ${found.length ? "FAILED" : "passed"}`);
+            console.log(`${group}: ${found.length ? "FAILED" : "passed"} (${((Date.now() - began) / 1000).toFixed(1)} s)`);
         }
         const pageProblems = await tab.problems();
         problems.push(...pageProblems.map((problem) => `page: ${problem}`));
