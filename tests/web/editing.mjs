@@ -11,7 +11,8 @@
 //   mistakes     a missing ';' is listed at its line and marked there, and
 //                the terminal keeps what it had; a program that never ends
 //                leaves the page answering and stops at Stop; one that
-//                aborts says so; a source over 100 KB is refused;
+//                aborts says so; a source over 100 KB is refused, and a
+//                link that unpacks to 30 MB is refused unpacked no further;
 //   keeping      typing moves the address to the text's; the edit outlives
 //                a reload; Reset gives back the program's own source;
 //   narrow       on a phone 390 pixels wide, with an editor open, the page
@@ -192,11 +193,20 @@ export async function mistakes(tab) {
     const [, aborted] = await stateOf(tab, "apex");
     if (!aborted.startsWith("crashed: the program aborted")) problems.push(`abort() ended with "${aborted}"`);
 
-    // A source over 100 KB, given as a link.
-    const large = `// ${"x".repeat(110 * 1024)}\nint main() {}\n`;
-    await tab.evaluate((to) => { location.hash = to; }, editAddress("apex", large));
-    await tab.waitFor(() => document.querySelector("#apex [data-compile-status]").dataset.compileStatus === "refused", [], 20000)
-        .catch(() => problems.push("a source over 100 KB was not refused"));
+    // A source over 100 KB, given as a link; and a link whose 30 KB unpack
+    // to 30 MB, which must not be unpacked whole.
+    const refused = async (what, source) => {
+        await tab.evaluate(() => { document.querySelector("#apex [data-compile-status]").dataset.compileStatus = ""; });
+        await tab.evaluate((to) => { location.hash = to; }, editAddress("apex", source));
+        await tab.waitFor(() => document.querySelector("#apex [data-compile-status]").dataset.compileStatus === "refused",
+                          [], 20000).catch(() => problems.push(`${what} was not refused`));
+    };
+    await refused("a source over 100 KB", `// ${"x".repeat(110 * 1024)}\nint main() {}\n`);
+    await refused("a link that unpacks to 30 MB", `// ${" ".repeat(30e6)}\n`);
+    // It says how far it unpacked before it stopped.
+    const unpacked = Number(await tab.evaluate(() =>
+        document.querySelector("#apex [data-compile-status]").textContent.match(/\d+/)?.[0]));
+    if (!(unpacked < 2 ** 21)) problems.push(`a link that unpacks to 30 MB was unpacked to ${unpacked} bytes`);
     return problems;
 }
 

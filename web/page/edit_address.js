@@ -4,8 +4,29 @@
 // padding.
 "use strict";
 
+// The most an address's source may unpack to: a few bytes of DEFLATE can
+// unpack to gigabytes, which would take the tab's memory before any check.
+const MOST_UNPACKED = 1 << 20;
+
 async function through(bytes, stream) {
     return new Uint8Array(await new Response(new Blob([bytes]).stream().pipeThrough(stream)).arrayBuffer());
+}
+
+// What BYTES unpack to, or a failure with .tooLarge set once more than
+// MOST_UNPACKED have come.
+async function unpacked(bytes) {
+    const reader = new Blob([bytes]).stream().pipeThrough(new DecompressionStream("deflate-raw")).getReader();
+    const parts = [];
+    let size = 0;
+    for (let part; !(part = await reader.read()).done;) {
+        size += part.value.length;
+        if (size > MOST_UNPACKED) {
+            reader.cancel();
+            throw Object.assign(new Error("too large"), { tooLarge: size });
+        }
+        parts.push(part.value);
+    }
+    return new Uint8Array(await new Blob(parts).arrayBuffer());
 }
 
 // The address of NAME's editor holding SOURCE.
@@ -17,9 +38,10 @@ async function editAddress(name, source) {
     return `#${name}/edit/${data}`;
 }
 
-// The source the DATA of an address holds; fails if it holds none.
+// The source the DATA of an address holds; fails if it holds none, or one
+// too large to unpack.
 async function sourceOfAddress(data) {
     const binary = atob(data.replace(/-/g, "+").replace(/_/g, "/"));
     const packed = Uint8Array.from(binary, (c) => c.charCodeAt(0));
-    return new TextDecoder("utf-8", { fatal: true }).decode(await through(packed, new DecompressionStream("deflate-raw")));
+    return new TextDecoder("utf-8", { fatal: true }).decode(await unpacked(packed));
 }

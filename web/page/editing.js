@@ -39,8 +39,11 @@ async function followEditAddress() {
     let source;
     try {
         source = await sourceOfAddress(found[2]);
-    } catch {
-        return; // an address that holds no source opens nothing
+    } catch (error) {
+        // An address that holds no source opens nothing; one whose source
+        // is far too large opens the editor as it was, refusing it.
+        if (error.tooLarge) (await openEditor(section))?.refuse(error.tooLarge);
+        return;
     }
     const editor = await openEditor(section, source);
     editor?.run();

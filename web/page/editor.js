@@ -250,7 +250,7 @@ function makeEditor(section) {
             replace(own);
             showDiagnostics([]);
             status.textContent = "";
-            delete status.dataset.compileStatus;
+            status.dataset.compileStatus = "";
             try {
                 localStorage.removeItem(keptKey(name));
             } catch {
@@ -258,6 +258,8 @@ function makeEditor(section) {
             }
         },
         run,
+        // Says that a source of SIZE bytes is too large to compile.
+        refuse: (size) => say("refused", "too_large", { size, limit: MOST_SOURCE_KB }),
     };
 }
 
