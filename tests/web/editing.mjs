@@ -22,8 +22,7 @@ import { readFileSync } from "node:fs";
 import { join, resolve } from "node:path";
 import { deflateRawSync, inflateRawSync } from "node:zlib";
 
-import { launch } from "./browsers.mjs";
-import { compareScreen, expected, inView, sleep, stateOf, waitForState } from "./section.mjs";
+import { compareScreen, expected, inView, phoneProblems, sleep, stateOf, waitForState } from "./section.mjs";
 
 const ROOT = resolve(import.meta.dirname, "..", "..");
 const PATHS = { gasket: "canvas", gridshapes: "canvas", apex: "raster", funnel: "raster", waist: "raster",
@@ -234,18 +233,8 @@ export async function keeping(tab, { place }) {
     return problems;
 }
 
-export async function narrow(tab, { browser, place }) {
-    const phone = await launch(browser);
-    try {
-        await phone.resize(390, 844, true);
-        await phone.goto(place);
-        await openEditor(phone, "wedge");
-        const [pageWidth, windowWidth] = await phone.evaluate(() => [document.documentElement.scrollWidth, innerWidth]);
-        const width = phone.phone ? 390 : windowWidth;
-        return pageWidth > width ? [`with wedge's editor open the page is ${pageWidth} pixels wide in a window ${width} wide`] : [];
-    } finally {
-        await phone.close();
-    }
+export function narrow(tab, { browser, place }) {
+    return phoneProblems(browser, place, "", (phone) => openEditor(phone, "wedge"), "wedge's editor open");
 }
 
 export async function fromDisk(tab) {

@@ -17,9 +17,9 @@
 import { readFileSync } from "node:fs";
 import { join, resolve } from "node:path";
 
-import { FIXED, launch } from "./browsers.mjs";
+import { FIXED } from "./browsers.mjs";
 import { screenOf } from "./screen.mjs";
-import { expected, sleep } from "./section.mjs";
+import { expected, phoneProblems, sleep } from "./section.mjs";
 
 const ROOT = resolve(import.meta.dirname, "..", "..");
 const PROMPT = "숫자를 입력하세요 : ";
@@ -228,17 +228,7 @@ export async function controls(tab) {
     return problems;
 }
 
-export async function phone(tab, { browser, place }) {
-    const small = await launch(browser);
-    try {
-        await small.resize(390, 844, true);
-        await small.goto({ ...place, url: `${place.url}#wedge/step/300` });
-        await small.waitFor(() => document.querySelector("#wedge .player"))
-            .catch(() => { throw new Error("#wedge/step/300 opened no player"); });
-        const [pageWidth, windowWidth] = await small.evaluate(() => [document.documentElement.scrollWidth, innerWidth]);
-        const width = small.phone ? 390 : windowWidth;
-        return pageWidth > width ? [`with wedge's player open the page is ${pageWidth} pixels wide in a window ${width} wide`] : [];
-    } finally {
-        await small.close();
-    }
+export function phone(tab, { browser, place }) {
+    return phoneProblems(browser, place, "#wedge/step/300", (small) => small.waitFor(() => document.querySelector("#wedge .player"))
+        .catch(() => { throw new Error("#wedge/step/300 opened no player"); }), "wedge's player open");
 }

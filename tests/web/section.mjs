@@ -3,10 +3,29 @@
 import { readFileSync } from "node:fs";
 import { join } from "node:path";
 
-import { EXPECTED } from "./browsers.mjs";
+import { EXPECTED, launch } from "./browsers.mjs";
 import { screenOf } from "./screen.mjs";
 
 export const expected = (name) => readFileSync(join(EXPECTED, `${name}.out`));
+
+// Opens the page at PLACE in a tab of BROWSER of its own, as a phone 390
+// pixels wide (a tab that becomes one reloads), at ADDRESS, does
+// PREPARE(tab) there, and answers a problem if the page is then wider than
+// the phone: WHAT says what was open.
+export async function phoneProblems(browser, place, address, prepare, what) {
+    const phone = await launch(browser);
+    try {
+        await phone.resize(390, 844, true);
+        await phone.goto({ ...place, url: `${place.url}${address}` });
+        await prepare(phone);
+        const [pageWidth, windowWidth] = await phone.evaluate(() => [document.documentElement.scrollWidth, innerWidth]);
+        // A window as narrow as the browser allows, where it cannot be a phone.
+        const width = phone.phone ? 390 : windowWidth;
+        return pageWidth > width ? [`with ${what} the page is ${pageWidth} pixels wide in a window ${width} wide`] : [];
+    } finally {
+        await phone.close();
+    }
+}
 export const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
 
 // The rows a section's terminal shows, read from the page's own text:
