@@ -7,14 +7,16 @@
 //   address      #funnel/edit/DATA with h = 5 opens funnel's editor with
 //                that source and runs it: the hourglass isHourglass draws for
 //                h = 5, and data-differs counts the cells that differ from
-//                h = 10's;
+//                h = 10's; with h = 30 the terminal grows to its 61 rows;
 //   mistakes     a missing ';' is listed at its line and marked there, and
-//                the terminal keeps what it had; a program that never ends
-//                leaves the page answering and stops at Stop; one that
-//                aborts says so; a source over 100 KB is refused, and a
+//                the terminal keeps what it had; a program that never ends,
+//                silent or writing without end, leaves the page answering
+//                and stops at Stop within a second; one that aborts says so; a source over 100 KB is refused, and a
 //                link that unpacks to 30 MB is refused unpacked no further;
 //   keeping      typing moves the address to the text's; the edit outlives
-//                a reload; Reset gives back the program's own source;
+//                a reload; Step through, meanwhile, plays the program's own
+//                run beside its own listing, and says so; Reset gives back
+//                the program's own source;
 //   narrow       on a phone 390 pixels wide, with an editor open, the page
 //                never scrolls sideways;
 //   from disk    Edit opens, and Run says compiling needs HTTP.
@@ -117,19 +119,28 @@ function isHourglass(h, x, y) {
 const hourglass = (h) => Array.from({ length: 2 * h + 1 }, (_, r) =>
     Array.from({ length: 2 * h + 1 }, (_, x) => (isHourglass(h, x, -r) ? "*" : " ")).join(""));
 
-export async function address(tab) {
+// Opens funnel's editor at the address of its source with half-width H,
+// which runs it; answers the source once the run has ended and its
+// differences are counted, or null if it never does.
+async function funnelAt(tab, h) {
     await tab.evaluate(noteEditedRuns);
-    const source = sourceOf("funnel").replace("const int h = 10;", "const int h = 5;");
+    const source = sourceOf("funnel").replace("const int h = 10;", `const int h = ${h};`);
     const runs = await tab.evaluate(() => window.editedRuns.length);
     await tab.evaluate((to) => { location.hash = to; }, editAddress("funnel", source));
-    const problems = [];
     try {
         await tab.waitFor((before) => window.editedRuns.length > before, [runs], COMPILED);
         await waitForState(tab, "funnel", "exited");
         await tab.waitFor(() => document.getElementById("funnel").dataset.differs !== undefined);
+        return source;
     } catch {
-        return [`#funnel/edit/… with h = 5 ran nothing: ${JSON.stringify(await stateOf(tab, "funnel"))}`];
+        return null;
     }
+}
+
+export async function address(tab) {
+    const source = await funnelAt(tab, 5);
+    if (!source) return [`#funnel/edit/… with h = 5 ran nothing: ${JSON.stringify(await stateOf(tab, "funnel"))}`];
+    const problems = [];
     if (await editorText(tab, "funnel") !== source) problems.push("#funnel/edit/… did not put its source in the editor");
     const small = hourglass(5);
     await inView(tab, "funnel");
@@ -143,6 +154,14 @@ export async function address(tab) {
     if (shown !== differs) problems.push(`funnel with h = 5: data-differs is ${shown}, not ${differs}`);
     const marks = await tab.evaluate(() => document.querySelectorAll("#funnel .differences span").length);
     if (marks !== differs) problems.push(`funnel with h = 5: ${marks} cells marked, not ${differs}`);
+
+    // A picture bigger than the program's own is seen whole.
+    if (!await funnelAt(tab, 30)) return [...problems, "#funnel/edit/… with h = 30 ran nothing"];
+    const big = hourglass(30);
+    await inView(tab, "funnel");
+    problems.push(...await compareScreen(tab, "funnel", Buffer.from(big.join("\n") + "\n"), "funnel with h = 30"));
+    const rows = await tab.evaluate(() => document.querySelectorAll("#funnel .xterm-rows > div").length);
+    if (rows !== big.length + 1) problems.push(`funnel with h = 30: its terminal has ${rows} rows, not ${big.length + 1}`);
     return problems;
 }
 
@@ -174,18 +193,26 @@ export async function mistakes(tab) {
     const after = await tab.evaluate(() => document.querySelector("#apex .xterm-rows").textContent);
     if (after !== before) problems.push("a failed compile changed the terminal");
 
-    // A program that never ends, and one that aborts.
-    await typeProgram(tab, "apex", ["int main() { for (;;) {} }"]);
-    await compileAndRun(tab, "apex");
-    await waitForState(tab, "apex", "running").catch(() => {});
-    await sleep(1000);
-    const asked = Date.now();
-    await tab.evaluate(() => document.title);
-    if (Date.now() - asked > 500) problems.push(`the page took ${Date.now() - asked} ms to answer during an endless loop`);
-    await tab.click("#apex .stop");
-    await waitForState(tab, "apex", "exited", 1000).catch(() => {});
-    const [state, exit] = await stateOf(tab, "apex");
-    if (state !== "exited" || exit !== "stopped") problems.push(`an endless loop, a second after Stop: ${state}, "${exit}"`);
+    // Programs that never end, silent or not, and one that aborts.
+    for (const [what, program] of [["an endless loop", ["int main() { for (;;) {} }"]],
+                                   ["endless output", ["#include <cstdio>", "int main() { for (;;) std::puts(\"more\"); }"]]]) {
+        await typeProgram(tab, "apex", program);
+        await compileAndRun(tab, "apex");
+        await waitForState(tab, "apex", "running").catch(() => {});
+        await sleep(1000);
+        // Endless output grows the terminal to its most, 100 rows, moving
+        // Stop down the page; a person clicks it once it stands still.
+        if (program.length > 1)
+            await tab.waitFor(() => document.querySelectorAll("#apex .xterm-rows > div").length === 100, [], 10000)
+                .catch(() => problems.push(`${what}: the terminal did not grow to 100 rows`));
+        const asked = Date.now();
+        await tab.evaluate(() => document.title);
+        if (Date.now() - asked > 500) problems.push(`the page took ${Date.now() - asked} ms to answer during ${what}`);
+        await tab.click("#apex .stop");
+        await waitForState(tab, "apex", "exited", 1000).catch(() => {});
+        const [state, exit] = await stateOf(tab, "apex");
+        if (state !== "exited" || exit !== "stopped") problems.push(`${what}, a second after Stop: ${state}, "${exit}"`);
+    }
     await typeProgram(tab, "apex", ["#include <cstdlib>", "int main() { std::abort(); }"]);
     await compileAndRun(tab, "apex");
     await waitForState(tab, "apex", "exited").catch(() => {});
@@ -225,6 +252,13 @@ export async function keeping(tab, { place }) {
     if (!note) problems.push("after a reload, steeple does not say its edit is kept");
     await openEditor(tab, "steeple");
     if (await editorText(tab, "steeple") !== typed) problems.push("after a reload, Edit does not give back the edit");
+    await tab.evaluate(() => { location.hash = "#steeple/step/3"; });
+    await tab.waitFor(() => document.querySelector("#steeple .player"));
+    const shown = await tab.evaluate(() => ["#steeple .edited-note", "#steeple .listing", "#steeple .editor"]
+        .map((selector) => document.querySelector(selector).getClientRects().length > 0));
+    if (JSON.stringify(shown) !== "[true,true,false]")
+        problems.push(`stepping through an edited steeple: its note, listing and editor shown: ${JSON.stringify(shown)}`);
+    await tab.click("#steeple .close");
     await tab.click("#steeple .reset");
     if (await editorText(tab, "steeple") !== sourceOf("steeple")) problems.push("Reset did not give back steeple's source");
     await tab.goto(place);

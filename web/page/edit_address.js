@@ -13,9 +13,19 @@ async function through(bytes, stream) {
 }
 
 // What BYTES unpack to, or a failure with .tooLarge set once more than
-// MOST_UNPACKED have come.
+// MOST_UNPACKED have come. They are handed to the decompressor 256 bytes at
+// a time, as it asks for them, so that no piece of what it unpacks can be
+// much larger than a quarter of a megabyte: a browser may unpack all it is
+// given at once.
 async function unpacked(bytes) {
-    const reader = new Blob([bytes]).stream().pipeThrough(new DecompressionStream("deflate-raw")).getReader();
+    let at = 0;
+    const pieces = new ReadableStream({
+        pull(controller) {
+            if (at < bytes.length) controller.enqueue(bytes.slice(at, (at += 256)));
+            else controller.close();
+        },
+    });
+    const reader = pieces.pipeThrough(new DecompressionStream("deflate-raw")).getReader();
     const parts = [];
     let size = 0;
     for (let part; !(part = await reader.read()).done;) {
