@@ -11,8 +11,9 @@ with compile_worker.js in the page to run it:
     programs;
   - LICENSE, the licences of both and of what the sysroot holds;
   - manifest.json: the flags an edit is compiled with, the repository's
-    headers by path, the bytes the compiler fetches on its first run, and
-    the calls a program may pause in.
+    headers by path, the bytes clang's files and binaryen.js take, which
+    the compiler fetches on its first run, and the calls a program may
+    pause in.
 """
 import glob
 import json
@@ -148,8 +149,12 @@ def make(out, node_modules, source_root, build_flags, licences):
         for path in sorted(glob.glob(os.path.join(source_root, program_folder, "*.h"))):
             with open(path, encoding="utf-8") as f:
                 headers[os.path.relpath(path, source_root)] = f.read()
-    fetched = sum(os.path.getsize(os.path.join(folder, name)) for name in os.listdir(folder)
-                  if name.endswith((".wasm", ".tar")))
-    manifest = {"flags": [*EDIT_FLAGS, *build_flags], "headers": headers, "total": fetched, "waiting": WAITING}
+    # What the compiler's first run fetches: clang's modules and sysroot,
+    # and binaryen.js beside them.
+    clang = sum(os.path.getsize(os.path.join(folder, name)) for name in os.listdir(folder)
+                if name.endswith((".wasm", ".tar")))
+    binaryen = os.path.getsize(os.path.join(folder, "binaryen.js"))
+    manifest = {"binaryen": binaryen, "clang": clang, "flags": [*EDIT_FLAGS, *build_flags], "headers": headers,
+                "waiting": WAITING}
     with open(os.path.join(folder, "manifest.json"), "w", encoding="utf-8") as f:
         json.dump(manifest, f, indent=1, sort_keys=True)

@@ -51,8 +51,16 @@ function pausable(tool, linked, waiting) {
 }
 
 async function compile({ path, source }) {
-    const { flags, headers, total, waiting } = await manifest;
-    binaryen ??= import("./compiler/binaryen.js").then((loaded) => loaded.default);
+    const { flags, headers, clang, binaryen: binaryenSize, waiting } = await manifest;
+    // How much of clang's files and of binaryen.js has come in, of both.
+    let clangDone = 0;
+    let binaryenDone = 0;
+    const fetched = () => postMessage({ fetched: clangDone + binaryenDone, total: clang + binaryenSize });
+    binaryen ??= import("./compiler/binaryen.js").then((loaded) => {
+        binaryenDone = binaryenSize;
+        fetched();
+        return loaded.default;
+    });
     const decoder = new TextDecoder();
     let said = "";
     const hear = (bytes) => {
@@ -60,7 +68,10 @@ async function compile({ path, source }) {
     };
     try {
         // The compiler's files come in on its first run, and are kept.
-        await runLLVM(null, {}, { fetchProgress: ({ doneLength }) => postMessage({ fetched: doneLength, total }) });
+        await runLLVM(null, {}, { fetchProgress: ({ doneLength }) => {
+            clangDone = doneLength;
+            fetched();
+        } });
         const built = await runClang(["clang++", ...flags, path, "-o", "program.wasm"],
                                      tree({ ...headers, [path]: source }), { stdout: hear, stderr: hear });
         const program = pausable(await binaryen, built["program.wasm"], waiting);
