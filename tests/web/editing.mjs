@@ -162,6 +162,12 @@ export async function address(tab) {
     problems.push(...await compareScreen(tab, "funnel", Buffer.from(big.join("\n") + "\n"), "funnel with h = 30"));
     const rows = await tab.evaluate(() => document.querySelectorAll("#funnel .xterm-rows > div").length);
     if (rows !== big.length + 1) problems.push(`funnel with h = 30: its terminal has ${rows} rows, not ${big.length + 1}`);
+    // Every cell but the 21 by 21 of funnel's own picture is a blank there.
+    let grown = 0;
+    for (let r = 0; r < big.length; r++)
+        for (let x = 0; x < big[r].length; x++) grown += (own[r]?.[x] ?? " ") !== big[r][x];
+    const counted = Number(await tab.evaluate(() => document.getElementById("funnel").dataset.differs));
+    if (counted !== grown) problems.push(`funnel with h = 30: data-differs is ${counted}, not ${grown}`);
     return problems;
 }
 

@@ -212,11 +212,17 @@ function makeEditor(section) {
             }
             const seconds = ((performance.now() - started) / 1000).toFixed(1);
             say("done", found.length ? "compiled_warnings" : "compiled", { seconds });
-            runInSection(section, (terminal) => ({
-                start: (io) => startEditedProgram(compiled.program, name, io),
-                written: growingTerminal(section, terminal),
-                ended: () => markDifferences(section, terminal),
-            }));
+            runInSection(section, (terminal) => {
+                const written = growingTerminal(section, terminal);
+                return {
+                    start: (io) => startEditedProgram(compiled.program, name, io),
+                    written,
+                    ended: () => {
+                        written.finish();
+                        markDifferences(section, terminal);
+                    },
+                };
+            });
         } catch (error) {
             progress.hidden = true;
             status.dataset.compileStatus = "broken";

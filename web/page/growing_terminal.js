@@ -1,19 +1,30 @@
 // An edited program may draw a bigger picture than its own: its terminal
 // grows to what it writes, up to 200 columns and 100 rows, and scrolls
 // beyond them. Each write is read for where it takes the cursor before the
-// terminal is given it, so that no row wraps that a wider terminal keeps whole.
+// terminal is given it, so that no row wraps that a wider terminal keeps
+// whole. Rows are added at most ten times a second, as each resize lays the
+// page out again: meanwhile the terminal scrolls, and the rows it grows by
+// bring back from its scrollback what scrolled off its top.
 "use strict";
 
 const MOST_COLUMNS = 200;
 const MOST_ROWS = 100;
 
 // Answers the function that sees each write to the section's TERMINAL
-// (text, or bytes of UTF-8) and grows the terminal to take it.
+// (text, or bytes of UTF-8) and grows the terminal to take it; its
+// finish() adds at once the rows still to come.
 function growingTerminal(section, terminal) {
     const decoder = new TextDecoder();
     let row = 0;
     let col = 0;
-    return (data) => {
+    let wanted = terminal.rows; // the rows the writes so far want
+    let growing = null; // the coming resize that adds them
+    const grow = () => {
+        clearTimeout(growing);
+        growing = null;
+        if (wanted > terminal.rows) resizeTerminal(section, terminal, terminal.cols, wanted);
+    };
+    const written = (data) => {
         const written = typeof data === "string" ? data : decoder.decode(data, { stream: true });
         let cols = terminal.cols;
         let rows = terminal.rows;
@@ -45,6 +56,9 @@ function growingTerminal(section, terminal) {
             cols = Math.max(cols, Math.min(col, MOST_COLUMNS));
             rows = Math.max(rows, Math.min(row + 1, MOST_ROWS));
         }
-        if (cols > terminal.cols || rows > terminal.rows) resizeTerminal(section, terminal, cols, rows);
+        wanted = Math.max(wanted, rows);
+        if (cols > terminal.cols) resizeTerminal(section, terminal, cols, Math.max(terminal.rows, wanted));
+        else if (wanted > terminal.rows) growing ??= setTimeout(grow, 100);
     };
+    return Object.assign(written, { finish: grow });
 }
