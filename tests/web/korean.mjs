@@ -28,7 +28,9 @@ async function koreanTab(browser, place) {
         throw new Error("the English page has no link to a Korean one");
     }
     await tab.click('a[hreflang="ko"]');
-    await tab.waitFor(() => document.documentElement.lang === "ko");
+    // The Korean page's root says so as soon as it is parsed; its sections
+    // are there once it has loaded.
+    await tab.waitFor(() => document.documentElement.lang === "ko" && document.readyState === "complete");
     return tab;
 }
 
@@ -49,7 +51,7 @@ export async function korean(_, { browser, place }) {
         const screen = await tab.evaluate(() => document.querySelector("#funnel pre[data-screen]").textContent.split("\n")[3]);
         if (screen?.trimEnd() !== "   ***") problems.push(`the player at row 3, column 5 shows row 3 as ${JSON.stringify(screen)}`);
         await tab.click('a[hreflang="en"]');
-        await tab.waitFor(() => document.documentElement.lang === "en")
+        await tab.waitFor(() => document.documentElement.lang === "en" && document.readyState === "complete")
             .catch(() => problems.push("the Korean page's English link does not lead to the English page"));
     } finally {
         await tab.close();
