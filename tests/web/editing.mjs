@@ -220,7 +220,9 @@ export async function mistakes(tab) {
         if (state !== "exited" || exit !== "stopped") problems.push(`${what}, a second after Stop: ${state}, "${exit}"`);
     }
     await typeProgram(tab, "apex", ["#include <cstdlib>", "int main() { std::abort(); }"]);
-    await compileAndRun(tab, "apex");
+    const started = await compileAndRun(tab, "apex");
+    // The run has started once its worker has, and the last one's end is gone.
+    await tab.waitFor((runs) => window.editedRuns.length > runs, [started], 5000).catch(() => {});
     await waitForState(tab, "apex", "exited").catch(() => {});
     const [, aborted] = await stateOf(tab, "apex");
     if (!aborted.startsWith("crashed: the program aborted")) problems.push(`abort() ended with "${aborted}"`);
