@@ -10,7 +10,7 @@
 //                (of programs, files, keys and tools), code and numbers.
 import { launch } from "./browsers.mjs";
 import { screens } from "./running.mjs";
-import { inView, stateOf, waitForState } from "./section.mjs";
+import { inView, sleep, stateOf, waitForState } from "./section.mjs";
 
 const SECTION_BUTTONS = ["실행", "중지", "단계별 보기", "편집", "원래대로"];
 const PLAYER_BUTTONS = ["이전 단계", "다음 단계", "재생", "닫기"];
@@ -28,10 +28,21 @@ async function koreanTab(browser, place) {
         throw new Error("the English page has no link to a Korean one");
     }
     await tab.click('a[hreflang="ko"]');
-    // The Korean page's root says so as soon as it is parsed; its sections
-    // are there once it has loaded.
-    await tab.waitFor(() => document.documentElement.lang === "ko" && document.readyState === "complete");
+    await loaded(tab, "ko");
     return tab;
+}
+
+// Waits until the page a link led to has loaded in language LANG: its root
+// says so as soon as it is parsed, and its sections are there once it has
+// loaded. Each look is asked anew, since a wait begun in the page left
+// behind may end with it.
+async function loaded(tab, lang) {
+    const end = Date.now() + 30000;
+    while (!await tab.evaluate((wanted) => document.documentElement.lang === wanted
+                                          && document.readyState === "complete", lang).catch(() => false)) {
+        if (Date.now() > end) throw new Error(`no page in "${lang}" loaded within 30 s`);
+        await sleep(50);
+    }
 }
 
 export async function korean(_, { browser, place }) {
@@ -51,8 +62,7 @@ export async function korean(_, { browser, place }) {
         const screen = await tab.evaluate(() => document.querySelector("#funnel pre[data-screen]").textContent.split("\n")[3]);
         if (screen?.trimEnd() !== "   ***") problems.push(`the player at row 3, column 5 shows row 3 as ${JSON.stringify(screen)}`);
         await tab.click('a[hreflang="en"]');
-        await tab.waitFor(() => document.documentElement.lang === "en" && document.readyState === "complete")
-            .catch(() => problems.push("the Korean page's English link does not lead to the English page"));
+        await loaded(tab, "en").catch(() => problems.push("the Korean page's English link does not lead to the English page"));
     } finally {
         await tab.close();
     }
