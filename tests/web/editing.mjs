@@ -71,8 +71,11 @@ async function openEditor(tab, name) {
 // Presses Run in NAME's open editor and waits for the compile to end.
 async function compileAndRun(tab, name) {
     const runs = await tab.evaluate(() => window.editedRuns.length);
+    // The last compile's end is wiped first, as a click may reach the page
+    // only after the driver has answered.
+    await tab.evaluate((id) => { document.querySelector(`#${id} [data-compile-status]`).dataset.compileStatus = ""; }, name);
     await tab.click(`#${name} .run`);
-    await tab.waitFor((id) => !["fetching", "compiling"].includes(
+    await tab.waitFor((id) => !["", "fetching", "compiling"].includes(
         document.querySelector(`#${id} [data-compile-status]`).dataset.compileStatus), [name], COMPILED);
     return runs;
 }
