@@ -24,7 +24,7 @@ import { readFileSync } from "node:fs";
 import { join, resolve } from "node:path";
 import { deflateRawSync, inflateRawSync } from "node:zlib";
 
-import { compareScreen, expected, inView, phoneProblems, sleep, stateOf, waitForState } from "./section.mjs";
+import { compareScreen, expected, inView, phoneProblems, screen, sleep, stateOf, waitForState } from "./section.mjs";
 
 const ROOT = resolve(import.meta.dirname, "..", "..");
 const PATHS = { gasket: "canvas", gridshapes: "canvas", apex: "raster", funnel: "raster", waist: "raster",
@@ -91,19 +91,26 @@ export async function compiling(tab, { browser }) {
     for (const name of names) {
         await openEditor(tab, name);
         const runs = await compileAndRun(tab, name);
+        const began = Date.now();
+        let waiting = "its worker to start";
         try {
             // The run has started once its worker has.
             await tab.waitFor((before) => window.editedRuns.length > before, [runs], 5000);
             if (name === "stairprompt") {
+                waiting = "its prompt";
                 await waitForState(tab, name, "reading");
                 await tab.click(`#${name} .xterm`);
                 await tab.keys(["5", "Enter"]);
             }
+            waiting = "its end";
             await waitForState(tab, name, "exited", name === "drain" ? 30000 : 20000);
         } catch {
             const [state, exit] = await stateOf(tab, name);
             const status = await tab.evaluate((id) => document.querySelector(`#${id} [data-compile-status]`).textContent, name);
-            problems.push(`${name}: compiled in the page, "${status}", then ${state}, "${exit}"`);
+            const wrote = await tab.evaluate((before) => window.editedRuns[before]?.length, runs);
+            problems.push(`${name}: compiled in the page, "${status}", then ${state}, "${exit}": waited ` +
+                          `${Date.now() - began} ms for ${waiting}; the run wrote ${wrote} bytes, and the ` +
+                          `terminal shows ${JSON.stringify((await screen(tab, name)).join("\n").trim())}`);
             continue;
         }
         const wrote = Buffer.from(await tab.evaluate((before) => window.editedRuns[before], runs));
