@@ -36,8 +36,11 @@ import tomllib
 import compiler
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-# The page's own scripts and styles, copied into it as they are.
+# The page's own scripts and styles, copied into its folder as they are,
+# from the folders of the parts of the page they serve: running a program,
+# playing a recording, editing, and recording an edit's run.
 PAGE = os.path.join(HERE, "..", "page")
+PARTS = ["running", "playing", "editing", "recording"]
 SCRIPTS = ["loading.js", "wasi.js", "line_discipline.js", "page.js", "step_through.js", "editing.js"]
 # Loaded when a player first opens.
 PLAYER = ["recording.js", "player.js", "player.css"]
@@ -243,10 +246,11 @@ def main():
     shutil.copyfile(os.path.join(xterm, "LICENSE"), os.path.join(out, "xterm-LICENSE"))
     shutil.copyfile(os.path.join(source_root, "LICENSE"), os.path.join(out, "LICENSE"))
     # The page's own files, but for the modules the build bundles.
-    for own in sorted(os.listdir(PAGE)):
-        if not own.endswith(".mjs"):
-            shutil.copyfile(os.path.join(PAGE, own), os.path.join(out, own))
-    subprocess.run([node, os.path.join(HERE, "bundle.mjs"), node_modules, os.path.join(PAGE, "codemirror.mjs"),
+    for part in PARTS:
+        for own in sorted(os.listdir(os.path.join(PAGE, part))):
+            if not own.endswith(".mjs"):
+                shutil.copyfile(os.path.join(PAGE, part, own), os.path.join(out, own))
+    subprocess.run([node, os.path.join(HERE, "bundle.mjs"), node_modules, os.path.join(PAGE, "editing", "codemirror.mjs"),
                     os.path.join(out, "codemirror.js"), os.path.join(out, "codemirror-LICENSE")], check=True)
     compiler.make(out, node_modules, source_root, flags.split(";"), licences.split(";"))
     with open(os.path.join(out, "texts.js"), "w", encoding="utf-8") as f:
