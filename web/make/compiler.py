@@ -12,8 +12,9 @@ with compile_worker.js in the page to run it:
   - LICENSE, the licences of both and of what the sysroot holds;
   - manifest.json: the flags an edit is compiled with, the repository's
     headers by path, the bytes clang's files and binaryen.js take, which
-    the compiler fetches on its first run, and the calls a program may
-    pause in.
+    the compiler fetches on its first run, the calls a program may pause
+    in, and what a recording of an edited run takes as one step
+    (one_step.py), as the build's recordings do.
 """
 import glob
 import json
@@ -22,6 +23,8 @@ import re
 import shutil
 import sys
 import tarfile
+
+import one_step
 
 # The calls a program may have to wait in, as the page's own are made to.
 WAITING = ["wasi_snapshot_preview1.fd_write", "wasi_snapshot_preview1.fd_read",
@@ -155,6 +158,6 @@ def make(out, node_modules, source_root, build_flags, licences):
                 if name.endswith((".wasm", ".tar")))
     binaryen = os.path.getsize(os.path.join(folder, "binaryen.js"))
     manifest = {"binaryen": binaryen, "clang": clang, "flags": [*EDIT_FLAGS, *build_flags], "headers": headers,
-                "waiting": WAITING}
+                "waiting": WAITING, "oneStep": {"files": one_step.FILES, "functions": one_step.FUNCTIONS}}
     with open(os.path.join(folder, "manifest.json"), "w", encoding="utf-8") as f:
         json.dump(manifest, f, indent=1, sort_keys=True)

@@ -51,10 +51,12 @@ except ImportError:
                              "-x", os.path.abspath(__file__)], stdout=subprocess.DEVNULL,
                             env=dict(os.environ, RECORD_ARGS=json.dumps(sys.argv[1:]))).returncode)
 
-# Calls taken as one step, as the C library's are: the plumbing every program
-# shares, and how stairprompt hands its gathered pieces to the system.
-ONE_STEP_FILES = ("common/", "recursive/hand_over.h")
-ONE_STEP_FUNCTIONS = ("sendPieces",)
+# Calls taken as one step, as the C library's are (one_step.py).
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import one_step  # noqa: E402
+
+ONE_STEP_FILES = one_step.FILES
+ONE_STEP_FUNCTIONS = one_step.FUNCTIONS
 
 
 class Failure(Exception):

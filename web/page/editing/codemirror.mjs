@@ -5,5 +5,5 @@ export { Decoration, EditorView, drawSelection, highlightActiveLine, highlightAc
          lineNumbers } from "@codemirror/view";
 export { defaultKeymap, history, historyKeymap } from "@codemirror/commands";
 export { bracketMatching, indentOnInput, syntaxHighlighting } from "@codemirror/language";
-export { cpp } from "@codemirror/lang-cpp";
-export { classHighlighter } from "@lezer/highlight";
+export { cpp, cppLanguage } from "@codemirror/lang-cpp";
+export { classHighlighter, highlightCode } from "@lezer/highlight";

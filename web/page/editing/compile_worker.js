@@ -12,7 +12,13 @@
 // { program, said } (the program, pausable, and what the compiler said), or
 // { said } when the compile failed, or { broke } when the compiler could
 // not run at all.
+//
+// { path, source, record: true } asks for the program made to record its
+// run for the player: compiled at -O0 with debug information to LLVM IR,
+// instrumented (instrument.js), then compiled on; the answer's table tells
+// the recorder what its hooks refer to.
 import { runClang, runLLVM } from "./compiler/bundle.js";
+import { instrument } from "./instrument.js";
 
 const manifest = fetch(new URL("compiler/manifest.json", import.meta.url)).then((response) => response.json());
 let binaryen = null; // a promise of binaryen.js, loaded with the compiler's first run
@@ -21,6 +27,9 @@ let binaryen = null; // a promise of binaryen.js, loaded with the compiler's fir
 // page runs in has.
 const FEATURES = ["MutableGlobals", "NontrappingFPToInt", "BulkMemory", "BulkMemoryOpt", "SignExt",
                   "ReferenceTypes", "Multivalue", "CallIndirectOverlong"];
+
+// The call that reads input, the one a recorded run may pause in.
+const READ = "wasi_snapshot_preview1.fd_read";
 
 // The files as clang's virtual file system holds them: a tree of folders.
 function tree(files) {
@@ -50,7 +59,25 @@ function pausable(tool, linked, waiting) {
     }
 }
 
-async function compile({ path, source }) {
+// The program made to record its run, from the compiler's IR of it: the
+// same language and warnings as the page's build, at -O0 with debug
+// information, as the build's recordings are made, and stepping through the
+// program's own functions and its headers' but for those taken as one step.
+async function recorded(path, source, { flags, headers, oneStep }, hear) {
+    const compileFlags = flags.filter((flag) => !/^-O|^-DNDEBUG$|^-Wl,/.test(flag));
+    const linkFlags = flags.filter((flag) => /^--target=|^-Wl,/.test(flag));
+    const files = tree({ ...headers, [path]: source });
+    const ir = (await runClang(["clang++", ...compileFlags, "-O0", "-g", "-S", "-emit-llvm", path, "-o", "program.ll"],
+                               files, { stdout: hear, stderr: hear }))["program.ll"];
+    const stepped = (file, name) => (file === path || file in headers) && !oneStep.functions.includes(name)
+        && !oneStep.files.some((one) => file.startsWith(one));
+    const made = instrument(ir, { path, stepped, headers });
+    const built = await runClang(["clang++", ...linkFlags, "-O0", "program.ll", "-o", "program.wasm"],
+                                 { "program.ll": made.ir }, { stdout: hear, stderr: hear });
+    return { built: built["program.wasm"], table: made.table };
+}
+
+async function compile({ path, source, record }) {
     const { flags, headers, clang, binaryen: binaryenSize, waiting } = await manifest;
     // How much of clang's files and of binaryen.js has come in, of both.
     let clangDone = 0;
@@ -72,6 +99,16 @@ async function compile({ path, source }) {
             clangDone = doneLength;
             fetched();
         } });
+        if (record) {
+            // A recorded run sleeps no time and hands its writes on without
+            // waiting: only a read may have to pause it.
+            const { built, table } = await recorded(path, source, await manifest, hear);
+            const reads = WebAssembly.Module.imports(await WebAssembly.compile(built))
+                .some(({ module, name }) => `${module}.${name}` === READ);
+            const program = reads ? pausable(await binaryen, built, [READ]) : built;
+            postMessage({ program, said, table }, [program.buffer]);
+            return;
+        }
         const built = await runClang(["clang++", ...flags, path, "-o", "program.wasm"],
                                      tree({ ...headers, [path]: source }), { stdout: hear, stderr: hear });
         const program = pausable(await binaryen, built["program.wasm"], waiting);

@@ -14,8 +14,9 @@ const canCompile = () => location.protocol !== "file:";
 // { program, said } (the program's bytes and what the compiler said), or
 // { said } when it did not compile, or fails when the compiler could not
 // run; FETCHED(done, total) is told how much of the compiler has come in
-// while it is first fetched.
-function compileSource(path, source, fetched) {
+// while it is first fetched. With RECORD, the program records its run, and
+// the answer has the table its recorder reads as well.
+function compileSource(path, source, fetched, record = false) {
     if (!compiler) {
         compiler = new Worker(new URL("compile_worker.js", PAGE_FOLDER), { type: "module" });
         compiler.addEventListener("message", ({ data }) => {
@@ -34,6 +35,6 @@ function compileSource(path, source, fetched) {
     }
     return new Promise((resolve, reject) => {
         compiles.push({ resolve, reject, fetched });
-        compiler.postMessage({ path, source });
+        compiler.postMessage({ path, source, record });
     });
 }

@@ -22,9 +22,11 @@ function terminalScreen(terminal) {
 }
 
 function ownScreen(recording, rows, cols) {
-    const screen = makeScreen(rows, cols);
-    for (let k = 1; k <= recording.steps.length; k++) screen.write(stepText(recording, k), k);
-    return screen.grid.map((cells) => Array.from({ length: cols }, (_, x) => cells[x]?.ch ?? " "));
+    const screen = replayScreen(recording, rows, cols)(recording.steps.length);
+    return Array.from({ length: rows }, (_, y) => {
+        const cells = screen.cells(y);
+        return Array.from({ length: cols }, (_, x) => cells[x]?.ch ?? " ");
+    });
 }
 
 // The cells [row, column] where two screens differ.

@@ -8,8 +8,11 @@
 // Starts the compiled PROGRAM (its bytes) under NAME, with io as
 // startProgram takes it. Returns { finished, stop }: finished is a promise
 // of the exit status, or STOPPED once stop() has been called, and fails
-// with what ended the program when it crashed.
-function startEditedProgram(program, name, io) {
+// with what ended the program when it crashed. A program made to record its
+// run is given its instrumentation's TABLE, and the answer has its
+// recording as well: { steps, capped } and its facts, the steps filled in as
+// they come, so that a run stopped keeps those recorded until then.
+function startEditedProgram(program, name, io, table = null) {
     const worker = new Worker(new URL("run_worker.js", PAGE_FOLDER));
     let settle;
     const finished = new Promise((resolve, reject) => (settle = { resolve, reject }));
@@ -18,8 +21,14 @@ function startEditedProgram(program, name, io) {
         settle[how](value);
     };
     const crashed = (reason) => new Error(text("crashed", { reason }));
+    const recording = { steps: [], capped: false };
     worker.addEventListener("message", ({ data }) => {
-        if (data.write) {
+        if (data.steps) {
+            for (const step of data.steps) recording.steps.push(step);
+            Object.assign(recording, data.facts);
+        } else if (data.facts) {
+            Object.assign(recording, data.facts, { capped: data.capped });
+        } else if (data.write) {
             Promise.resolve(io.write(data.write)).then(() => worker.postMessage({ taken: true }));
         } else if (data.read !== undefined) {
             Promise.resolve(io.read(data.read)).then((typed) => worker.postMessage({ typed }));
@@ -31,6 +40,6 @@ function startEditedProgram(program, name, io) {
         }
     });
     worker.addEventListener("error", (event) => end("reject", crashed(event.message)));
-    worker.postMessage({ program: program.slice(), name });
-    return { finished, stop: () => end("resolve", STOPPED) };
+    worker.postMessage({ program: program.slice(), name, record: table });
+    return { finished, stop: () => end("resolve", STOPPED), ...(table ? { recording } : {}) };
 }

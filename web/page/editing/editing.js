@@ -1,14 +1,17 @@
 // How an editor opens: from a section's Edit button, or from an address,
 // #NAME/edit/DATA, when the page loads and whenever the address changes,
-// which also runs what it holds. Edit again closes the editor, keeping the
-// edit; Reset gives back the program's own source. A section whose program
-// has an edit kept in the browser says so. The editor (editor.js), CodeMirror
-// and the rest of what editing needs load only when an editor first opens,
-// and the compiler only when an edit is first run.
+// which also runs what it holds; #NAME/edit/DATA/step/K and
+// #NAME/edit/DATA/cell/ROW/COL open the editor and then the player of that
+// edit's run, recorded first. An address brings its section into view. Edit
+// again closes the editor, keeping the edit; Reset gives back the program's
+// own source. A section whose program has an edit kept in the browser says
+// so. The editor (editor.js), CodeMirror and the rest of what editing needs
+// load only when an editor first opens, and the compiler only when an edit
+// is first run.
 "use strict";
 
 const EDITING = ["texts.js", "codemirror.js", "edit_address.js", "compiling.js", "growing_terminal.js",
-                 "edited_run.js", "recording.js", "differences.js", "editor.js"];
+                 "edited_run.js", "recording.js", "differences.js", "editor.js", "edited_recording.js"];
 
 const isKept = (name) => {
     try {
@@ -18,11 +21,12 @@ const isKept = (name) => {
     }
 };
 
-// Opens the section's editor, holding SOURCE if given; answers the editor.
-async function openEditor(section, source = null) {
+// Opens the section's editor, holding SOURCE if given, the address
+// following it unless FOLLOW is false; answers the editor.
+async function openEditor(section, source = null, follow = true) {
     try {
         await Promise.all([...EDITING.map(loadScript), loadStyle("editor.css")]);
-        await showEditor(section, source);
+        await showEditor(section, source, follow);
         section.querySelector(".kept")?.remove();
         return editors.get(section);
     } catch (error) {
@@ -32,9 +36,10 @@ async function openEditor(section, source = null) {
 }
 
 async function followEditAddress() {
-    const found = /^#(\w+)\/edit\/([\w-]*)$/.exec(location.hash);
+    const found = /^#(\w+)\/edit\/([\w-]*)(?:\/(?:step\/(\d+)|cell\/(\d+)\/(\d+)))?$/.exec(location.hash);
     const section = found && document.getElementById(found[1]);
     if (section?.tagName !== "SECTION") return;
+    if (!section.classList.contains("editing")) section.scrollIntoView();
     await Promise.all(EDITING.map(loadScript));
     let source;
     try {
@@ -45,8 +50,11 @@ async function followEditAddress() {
         if (error.tooLarge) (await openEditor(section))?.refuse(error.tooLarge);
         return;
     }
-    const editor = await openEditor(section, source);
-    editor?.run();
+    const place = found[3] !== undefined ? { step: Number(found[3]) }
+        : found[4] !== undefined ? { cell: [Number(found[4]), Number(found[5])] } : null;
+    const editor = await openEditor(section, source, !place);
+    if (editor && place) openPlayer(section, place);
+    else editor?.run();
 }
 
 for (const section of document.querySelectorAll("section[id]")) {

@@ -21,9 +21,9 @@ const LINKER = /^wasm-ld: (error|warning): (.*)$/;
 // Where an edit of NAME is kept in the browser.
 const keptKey = (name) => `textpictures:edit:${name}`;
 
-function showEditor(section, source) {
+function showEditor(section, source, follow = true) {
     if (!editors.has(section)) editors.set(section, makeEditor(section));
-    return editors.get(section).open(source);
+    return editors.get(section).open(source, follow);
 }
 
 // The diagnostics in what the compiler SAID of the source at PATH, each
@@ -174,13 +174,17 @@ function makeEditor(section) {
 
     let compiling = false;
 
-    async function run() {
-        if (compiling) return;
+    // Compiles what the editor holds, saying how it goes, and lists what the
+    // compiler says; answers { program, said } (and the recorder's table
+    // when RECORD asks for a program that records its run), or null when
+    // there is nothing to run.
+    async function compileEdit(record = false) {
+        if (compiling) return null;
         const source = current();
         const size = new TextEncoder().encode(source).length;
         if (size > MOST_SOURCE_KB * 1024) {
             say("refused", "too_large", { size, limit: MOST_SOURCE_KB });
-            return;
+            return null;
         }
         if (!canCompile()) {
             // The one command that serves the page's folder, and where it then is.
@@ -191,7 +195,7 @@ function makeEditor(section) {
             status.innerHTML = text("needs_http", {
                 command: code(`python3 -m http.server -d ${/\s/.test(folder) ? `'${folder}'` : folder}`),
                 address: code(`http://localhost:8000/${page === "index.html" ? "" : page}`) });
-            return;
+            return null;
         }
         compiling = true;
         const started = performance.now();
@@ -202,49 +206,62 @@ function makeEditor(section) {
                 progress.value = done / total;
                 if (done < total) say("fetching", "fetching", { done: (done / 1e6).toFixed(1), total: (total / 1e6).toFixed(1) });
                 else say("compiling", "compiling");
-            });
+            }, record);
             progress.hidden = true;
             const found = diagnostics(compiled.said, path);
             showDiagnostics(found);
             if (!compiled.program) {
                 say("failed", "compile_failed");
-                return;
+                return null;
             }
             const seconds = ((performance.now() - started) / 1000).toFixed(1);
             say("done", found.length ? "compiled_warnings" : "compiled", { seconds });
-            runInSection(section, (terminal) => {
-                const written = growingTerminal(section, terminal);
-                return {
-                    start: (io) => startEditedProgram(compiled.program, name, io),
-                    written,
-                    ended: () => {
-                        written.finish();
-                        markDifferences(section, terminal);
-                    },
-                };
-            });
+            return compiled;
         } catch (error) {
             progress.hidden = true;
             status.dataset.compileStatus = "broken";
             status.textContent = error.message;
+            return null;
         } finally {
             compiling = false;
         }
+    }
+
+    async function run() {
+        const compiled = await compileEdit();
+        if (!compiled) return;
+        runInSection(section, (terminal) => {
+            const written = growingTerminal(section, terminal);
+            return {
+                start: (io) => startEditedProgram(compiled.program, name, io),
+                written,
+                ended: () => {
+                    written.finish();
+                    markDifferences(section, terminal);
+                },
+            };
+        });
     }
 
     clearDifferencesOnRun(section);
 
     return {
         // Opens the editor, holding SOURCE if given, or else what it held:
-        // first the edit kept, or the program's own source.
-        async open(source) {
+        // first the edit kept, or the program's own source. The address
+        // follows it, unless FOLLOW is false (a player is to open).
+        async open(source, follow = true) {
             if (source !== null && source !== current()) replace(source);
             section.classList.add("editing");
             editButton.setAttribute("aria-pressed", "true");
             resetButton.disabled = false;
             runInstead.set(section, run);
-            followEditor(await editAddress(name, current()));
+            if (follow) followEditor(await editAddress(name, current()));
         },
+        // What the editor holds, and whether the section's program is edited:
+        // the editor open, holding other than the program's own source.
+        source: current,
+        edited: () => section.classList.contains("editing") && current() !== own,
+        compileEdit,
         close() {
             section.classList.remove("editing");
             editButton.setAttribute("aria-pressed", "false");

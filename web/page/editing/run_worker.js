@@ -7,8 +7,22 @@
 // terminal has taken what came before, and its { read } with { typed }. It
 // says { exit } with the exit status when the program ends, or { crash }
 // with the kind of trap that ended it.
+//
+// A program instrumented to record its run (instrument.js) is started with
+// { program, name, record }, record being the instrumentation's table: the
+// recorder (recorder.js) then writes its run, and the worker hands the page
+// its finished steps as { steps, facts } some thousands at a time, with the
+// facts they refer to (the recording's files, texts and functions), and
+// ends with { facts, capped }, capped telling whether the recording stopped
+// at its cap, before the exit or crash. Such a
+// run sleeps no time, and hands its writes to the page as they come, a
+// batch at a time, for its steps are capped and so are the bytes they write.
 "use strict";
 importScripts("wasi.js");
+
+// The most steps a recording holds: 100,000 steps, as the player keeps them
+// and what it needs to go to any of them at once, take about 30 MB.
+const RECORDED_STEPS = 100000;
 
 let writing = false; // a write is with the page, not yet taken
 let handOn = null; // the write waiting for that one to be taken
@@ -47,18 +61,74 @@ function crashOf(error) {
     return ["other", said];
 }
 
-async function run(bytes, name) {
+// The io of a recorded run: every write and read is told to the recorder;
+// writes go to the page in batches, without waiting for the terminal.
+function recordingIo(recorder) {
+    let batch = [];
+    let size = 0;
+    const flush = () => {
+        if (!size) return;
+        const data = new Uint8Array(size);
+        let at = 0;
+        for (const part of batch) {
+            data.set(part, at);
+            at += part.length;
+        }
+        batch = [];
+        size = 0;
+        postMessage({ write: data }, [data.buffer]);
+    };
+    return {
+        flush,
+        write(data) {
+            recorder.write(data);
+            batch.push(data);
+            size += data.length;
+            if (size >= 65536) flush();
+        },
+        read(most) {
+            flush();
+            return io.read(most).then((typed) => {
+                recorder.read(typed);
+                return typed;
+            });
+        },
+    };
+}
+
+async function run(bytes, name, table) {
+    let recorder = null;
+    let recorded = io;
+    let options = {};
+    if (table) {
+        importScripts("recorder.js");
+        // Each batch of steps comes with the facts they refer to, so that
+        // those the page has are a recording even if the run is stopped.
+        recorder = makeRecorder(table, { cap: RECORDED_STEPS,
+                                         send: (steps) => postMessage({ steps, facts: recorder.facts() }) });
+        recorded = recordingIo(recorder);
+        options = { imports: recorder.imports, attach: recorder.attach, sleeps: false };
+    }
+    let end;
     try {
         const module = await WebAssembly.compile(bytes);
-        postMessage({ exit: await startProgram(module, name, io).finished });
+        end = { exit: await startProgram(module, name, recorded, options).finished };
     } catch (error) {
-        postMessage({ crash: crashOf(error) });
+        // A recording at its cap stops the program, as Stop would.
+        end = error === CAPPED ? { exit: STOPPED } : { crash: crashOf(error) };
     }
+    if (recorder) {
+        const capped = end.exit === STOPPED;
+        recorded.flush();
+        recorder.finish(capped);
+        postMessage({ facts: recorder.facts(), capped });
+    }
+    postMessage(end);
 }
 
 addEventListener("message", ({ data }) => {
     if (data.program) {
-        run(data.program, data.name);
+        run(data.program, data.name, data.record);
     } else if (data.taken) {
         writing = false;
         const next = handOn;

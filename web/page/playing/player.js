@@ -6,10 +6,13 @@
 // locals; what a call that just returned gave back; and, in a canvas
 // program, the step that stored the cell just printed. Any cell of the
 // screen leads to the step that wrote it. The address follows the player as
-// #NAME/step/K.
+// #NAME/step/K. It plays the program's own run, recorded when the page was
+// made, or an edit's, recorded in the page (edited_recording.js): then it
+// steps through the edited source, its screen is as large as the edit's
+// terminal grew, and its addresses are the edit's, #NAME/edit/DATA/step/K.
 "use strict";
 
-const players = new Map(); // each section's player, made when it first opens
+const players = new Map(); // each section's player, with the recording it plays
 const SPEEDS = [2, 10, 50, 250]; // steps a second
 
 // The address follows the player last moved, though not more often than four
@@ -28,9 +31,14 @@ function followPlayer(address) {
     }, Math.max(0, addressed + 250 - Date.now()));
 }
 
-function showPlayer(section, recording, place) {
-    if (!players.has(section)) players.set(section, makePlayer(section, recording));
-    players.get(section).open(place);
+// Opens SECTION's player of RECORDING at PLACE. EDIT, for an edited run,
+// gives its source and its address, #NAME/edit/DATA, and how it ended.
+function showPlayer(section, recording, place, edit = null) {
+    if (players.get(section)?.recording !== recording) {
+        players.get(section)?.player.remove();
+        players.set(section, { recording, player: makePlayer(section, recording, edit) });
+    }
+    players.get(section).player.open(place);
 }
 
 const escapeHtml = (text) => text.replace(/[&<>"]/g, (c) => `&#${c.charCodeAt(0)};`);
@@ -39,6 +47,8 @@ const escapeHtml = (text) => text.replace(/[&<>"]/g, (c) => `&#${c.charCodeAt(0)
 // highlight.js's that crosses a line's end is closed there and opened again
 // on the next line.
 function listingLines(code) {
+    if (code.dataset.lines !== undefined) return [...code.children];
+    code.dataset.lines = "";
     let open = [];
     code.innerHTML = code.innerHTML.split("\n").map((part) => {
         const html = open.join("") + part;
@@ -51,15 +61,38 @@ function listingLines(code) {
     return [...code.children];
 }
 
-function makePlayer(section, recording) {
+// The listing of an edited source, coloured as the editor colours it.
+function editedListing(source) {
+    const listing = document.createElement("pre");
+    listing.className = "listing edited-listing";
+    listing.tabIndex = 0;
+    const code = document.createElement("code");
+    const parts = [];
+    const tree = CodeMirror.cppLanguage.parser.parse(source);
+    CodeMirror.highlightCode(source, tree, CodeMirror.classHighlighter,
+                             (part, classes) => parts.push(classes ? `<span class="${classes}">${escapeHtml(part)}</span>`
+                                                                   : escapeHtml(part)),
+                             () => parts.push("\n"));
+    code.innerHTML = parts.join("");
+    listing.append(code);
+    return listing;
+}
+
+function makePlayer(section, recording, edit) {
     const name = section.id;
-    const rows = Number(section.dataset.rows);
-    const cols = Number(section.dataset.cols);
+    const [rows, cols] = edit ? screenSize(recording, Number(section.dataset.rows), Number(section.dataset.cols))
+                              : [Number(section.dataset.rows), Number(section.dataset.cols)];
     const total = recording.steps.length;
+    const address = edit?.address ?? `#${name}`;
     const callsAfter = replayCalls(recording);
-    const listing = section.querySelector(".listing");
+    const screenAfter = replayScreen(recording, rows, cols);
+    const listing = edit ? editedListing(edit.source) : section.querySelector(".listing");
     const lines = listingLines(listing.querySelector("code"));
     const typed = recording.typed ? text("player_typed", { typed: escapeHtml(recording.typed.trim()) }) : "";
+    const notes = edit ? `<p class="player-note">${text("edited_player_note", { name, typed })}</p>
+<p class="player-note"${recording.capped ? " data-capped" : ""}>${recording.capped
+        ? text("recording_capped", { n: total }) : text("recording_ended", { n: total, end: escapeHtml(edit.end) })}</p>`
+        : `<p class="player-note">${text("player_note", { name, typed })}</p>`;
 
     const player = document.createElement("div");
     player.className = "player";
@@ -69,8 +102,7 @@ function makePlayer(section, recording) {
     player.style.setProperty("--cols", cols);
     player.style.setProperty("--rows", rows);
     player.innerHTML = `
-<p class="player-note">${text("player_note", { name, typed })}</p>
-<p class="edited-note">${text("player_edited")}</p>
+${notes}
 <div class="player-screen"><pre data-screen tabindex="0" role="group" aria-label="${text("screen_label")}"></pre></div>
 <p class="cell-note" aria-live="polite"></p>
 <p class="step-count">${text("step_count", { k: '<span class="step-number">0</span>', total })}</p>
@@ -94,18 +126,16 @@ function makePlayer(section, recording) {
     let k = 0;
     let picked = null; // the cell [row, column] picked or moved to
     let playing = null;
-    let written = null; // the screen after written.k steps, written on as the player moves on
-
+    // The screen after the step, as rows of cells.
     function screenNow() {
-        if (!written || written.k > k) written = { k: 0, screen: makeScreen(rows, cols) };
-        while (written.k < k) written.screen.write(stepText(recording, ++written.k), written.k);
-        return written.screen.grid;
+        const screen = screenAfter(k);
+        return Array.from({ length: rows }, (_, row) => screen.cells(row));
     }
 
     function go(to) {
         k = Math.min(Math.max(Math.trunc(to) || 0, 0), total);
         render();
-        followPlayer(`#${name}/step/${k}`);
+        followPlayer(`${address}/step/${k}`);
     }
 
     function render() {
@@ -130,7 +160,7 @@ function makePlayer(section, recording) {
         const storedLine = part(".stored");
         storedLine.hidden = !stored;
         storedLine.innerHTML = stored ? text("stored", {
-            step: `<a data-stored href="#${name}/step/${stored}">${text("step_link", { k: stored })}</a>` }) : "";
+            step: `<a data-stored href="${address}/step/${stored}">${text("step_link", { k: stored })}</a>` }) : "";
     }
 
     function renderScreen() {
@@ -204,12 +234,17 @@ function makePlayer(section, recording) {
         playButton.textContent = text("play");
     }
 
-    function close() {
+    function remove() {
         pause();
         player.remove();
-        section.classList.remove("stepping");
+        if (edit) listing.remove();
+        section.classList.remove("stepping", "stepping-edit");
         renderLine(null);
-        followPlayer(`#${name}`);
+    }
+
+    function close() {
+        remove();
+        followPlayer(address);
         section.querySelector(".step-through").focus();
     }
 
@@ -258,10 +293,15 @@ function makePlayer(section, recording) {
     });
 
     return {
+        remove,
         open(place) {
             if (!player.isConnected) {
                 section.querySelector(".about").after(player);
                 section.classList.add("stepping");
+                if (edit) {
+                    section.querySelector(".listing").after(listing);
+                    section.classList.add("stepping-edit");
+                }
             }
             pause();
             if (place.cell) {

@@ -1,9 +1,14 @@
-// A program's recorded run (record.py), read back for its player: the calls
-// under way after any step, and the screen after it as a terminal shows it.
-// Step k is recording.steps[k - 1]: [line, bytes, operations, notes], where
-// the line is a line of the program's own source, or [file, line] of a
-// header, and what follows may be left off when empty.
+// A program's recorded run, read back for its player: the calls under way
+// after any step, and the screen after it as a terminal shows it. Step k is
+// recording.steps[k - 1]: [line, bytes, operations, notes], where the line
+// is a line of the program's own source, or [file, line] of a header, and
+// what follows may be left off when empty. The build records a program's
+// own run (record.py), the page an edited one (recorder.js); both read the
+// same. A long run is read back from the nearest of the states kept every
+// KEPT_EVERY steps, so that any step is reached at once.
 "use strict";
+
+const KEPT_EVERY = 2048;
 
 const stepLine = (step) => (Array.isArray(step[0]) ? step[0] : [0, step[0]]);
 const stepNotes = (step) => step?.[3] ?? {};
@@ -14,6 +19,7 @@ const stepNotes = (step) => step?.[3] ?? {};
 // made it.
 function replayCalls(recording) {
     let state = null;
+    const kept = []; // the state after every KEPT_EVERY steps
 
     function apply(step) {
         const notes = stepNotes(step);
@@ -21,7 +27,7 @@ function replayCalls(recording) {
         for (const op of step[2] ?? []) {
             if (op[0] === 0) {
                 const gone = state.calls.splice(state.calls.length - op[1]);
-                if ("r" in notes) {
+                if ("r" in notes && gone.length) {
                     const call = gone.at(-1);
                     returned = text("returned", { call: `${call.name}(${call.args.map(([, value]) => value).join(", ")})`,
                                                   value: notes.r });
@@ -41,63 +47,127 @@ function replayCalls(recording) {
         state.returned = returned;
     }
 
+    const copy = ({ k, calls, returned }) => ({
+        k, returned,
+        calls: calls.map(({ name, args, locals }) => ({ name, args: args.map((arg) => [...arg]), locals: new Map(locals) })),
+    });
+
     // The state after k steps, carried on from the last one asked for when
-    // that was no later.
+    // that was no later, or else from the nearest kept one.
     return function callsAfter(k) {
-        if (!state || state.k > k) state = { k: 0, calls: [], returned: null };
-        while (state.k < k) apply(recording.steps[state.k++]);
+        if (!state || state.k > k) {
+            const from = kept[Math.min(Math.floor(k / KEPT_EVERY), kept.length) - 1];
+            state = from ? copy(from) : { k: 0, calls: [], returned: null };
+        }
+        while (state.k < k) {
+            apply(recording.steps[state.k++]);
+            if (state.k % KEPT_EVERY === 0 && !kept[state.k / KEPT_EVERY - 1]) kept[state.k / KEPT_EVERY - 1] = copy(state);
+        }
         return state;
     };
 }
 
-// Hangul takes two columns of a terminal.
-const isWide = (code) => (code >= 0xac00 && code <= 0xd7a3) || (code >= 0x1100 && code <= 0x115f);
+// A move of the cursor, ESC [ row ; column f (or H), and any other control
+// sequence, which the page's terminals act on and the player passes over.
+const CURSOR_MOVE = /^\x1b\[(\d*);(\d*)[fH]/;
+const CONTROL = /^\x1b(?:\[[\d;?]*[@-~])?/;
 
 // A terminal's screen, ROWS by COLS, written step by step: a line feed also
-// returns the carriage, as the page's terminals do, the cursor-position
-// sequence ESC [ row ; column f (or H) moves the cursor, a row full to its
-// last column wraps, and the screen scrolls up past its last row. Each cell
-// is { ch, step }, the character and the step that wrote it; the second
-// column of a wide character is { ch: "" }.
+// returns the carriage, as the page's terminals do, the cursor moves as
+// told, a row full to its last column wraps, a wide character (Hangul) takes
+// two columns, and the screen scrolls up past its last row. cells(row) gives
+// a row as { ch, step } for each column, the character and the step that
+// wrote it, with { ch: "" } for the second column of a wide character and
+// nothing for a column never written.
 function makeScreen(rows, cols) {
-    const grid = Array.from({ length: rows }, () => []);
+    let chars = new Int32Array(rows * cols); // a code point; 0 never written; -1 a wide character's second column
+    let steps = new Int32Array(rows * cols);
     let row = 0;
     let col = 0;
-
-    function put(ch, step) {
-        const width = isWide(ch.codePointAt(0)) ? 2 : 1;
-        if (col + width > cols) newLine();
-        grid[row][col] = { ch, step };
-        if (width === 2) grid[row][col + 1] = { ch: "", step };
-        col += width;
-    }
 
     function newLine() {
         col = 0;
         if (++row === rows) {
-            grid.shift();
-            grid.push([]);
+            chars.copyWithin(0, cols);
+            steps.copyWithin(0, cols);
+            chars.fill(0, (rows - 1) * cols);
+            steps.fill(0, (rows - 1) * cols);
             row--;
         }
     }
 
+    function put(code, step) {
+        const width = columns(String.fromCodePoint(code));
+        if (col + width > cols) newLine();
+        chars[row * cols + col] = code;
+        steps[row * cols + col] = step;
+        if (width === 2 && col + 1 < cols) {
+            chars[row * cols + col + 1] = -1;
+            steps[row * cols + col + 1] = step;
+        }
+        col += width;
+    }
+
     function write(text, step) {
         for (let i = 0; i < text.length;) {
-            const move = /^\x1b\[(\d*);(\d*)[fH]/.exec(text.slice(i, i + 16));
-            if (move) {
-                row = Math.min(Math.max(Number(move[1]), 1), rows) - 1;
-                col = Math.min(Math.max(Number(move[2]), 1), cols) - 1;
-                i += move[0].length;
+            const code = text.codePointAt(i);
+            if (code === 0x1b) {
+                const move = CURSOR_MOVE.exec(text.slice(i, i + 16));
+                if (move) {
+                    row = Math.min(Math.max(Number(move[1]), 1), rows) - 1;
+                    col = Math.min(Math.max(Number(move[2]), 1), cols) - 1;
+                }
+                i += (move ?? CONTROL.exec(text.slice(i, i + 16)))[0].length;
                 continue;
             }
-            const ch = String.fromCodePoint(text.codePointAt(i));
-            i += ch.length;
-            if (ch === "\n") newLine();
-            else if (ch === "\r") col = 0;
-            else put(ch, step);
+            i += code > 0xffff ? 2 : 1;
+            if (code === 0x0a) newLine();
+            else if (code === 0x0d) col = 0;
+            else if (code === 0x08) col = Math.max(col - 1, 0);
+            else if (code === 0x09) col = Math.min((Math.floor(col / 8) + 1) * 8, cols - 1);
+            else if (code >= 0x20 && code !== 0x7f) put(code, step);
         }
     }
-    return { grid, write };
+
+    function cells(r) {
+        const found = [];
+        for (let c = 0; c < cols; c++) {
+            const code = chars[r * cols + c];
+            if (code) found[c] = { ch: code === -1 ? "" : String.fromCodePoint(code), step: steps[r * cols + c] };
+        }
+        return found;
+    }
+
+    return {
+        rows, cols, write, cells,
+        snapshot: () => ({ chars: chars.slice(), steps: steps.slice(), row, col }),
+        restore(kept) {
+            chars = kept.chars.slice();
+            steps = kept.steps.slice();
+            ({ row, col } = kept);
+        },
+    };
+}
+
+// The screen after each step, written on from the last one asked for when
+// that was no later, or else from the nearest state kept.
+function replayScreen(recording, rows, cols) {
+    const screen = makeScreen(rows, cols);
+    const kept = [];
+    let k = 0;
+    return function screenAfter(wanted) {
+        if (k > wanted) {
+            const from = Math.min(Math.floor(wanted / KEPT_EVERY), kept.length);
+            if (from > 0) screen.restore(kept[from - 1]);
+            else screen.restore(makeScreen(rows, cols).snapshot());
+            k = from * KEPT_EVERY;
+        }
+        while (k < wanted) {
+            screen.write(stepText(recording, ++k), k);
+            if (k % KEPT_EVERY === 0 && !kept[k / KEPT_EVERY - 1]) kept[k / KEPT_EVERY - 1] = screen.snapshot();
+        }
+        return screen;
+    };
 }
 
 // What step k added to the terminal: the line it read, which the terminal
@@ -125,7 +195,35 @@ function firstWriter(recording, row, col, rows, cols) {
     const screen = makeScreen(rows, cols);
     for (let k = 1; k <= recording.steps.length; k++) {
         screen.write(stepText(recording, k), k);
-        if (rowCharacters(screen.grid[row] ?? [])[col]?.step) return k;
+        if (row < rows && rowCharacters(screen.cells(row))[col]?.step) return k;
     }
     return 0;
+}
+
+// The screen a recording needs, at least ROWS by COLS: as wide as its
+// widest row and as tall as its rows, up to the most an edited program's
+// terminal grows to, 200 columns and 100 rows.
+function screenSize(recording, rows, cols) {
+    let row = 0;
+    let col = 0;
+    let [wide, tall] = [cols, rows];
+    for (let k = 1; k <= recording.steps.length; k++) {
+        const text = stepText(recording, k);
+        for (let i = 0; i < text.length;) {
+            const code = text.codePointAt(i);
+            if (code === 0x1b) {
+                const move = CURSOR_MOVE.exec(text.slice(i, i + 16));
+                if (move) [row, col] = [Math.max(Number(move[1]), 1) - 1, Math.max(Number(move[2]), 1) - 1];
+                i += (move ?? CONTROL.exec(text.slice(i, i + 16)))[0].length;
+                continue;
+            }
+            i += code > 0xffff ? 2 : 1;
+            if (code === 0x0a) [row, col] = [row + 1, 0];
+            else if (code === 0x0d) col = 0;
+            else if (code >= 0x20) col += columns(String.fromCodePoint(code));
+            wide = Math.max(wide, Math.min(col, 200));
+            tall = Math.max(tall, Math.min(row + 1, 100));
+        }
+    }
+    return [tall, wide];
 }

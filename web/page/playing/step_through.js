@@ -1,7 +1,9 @@
 // How a player opens: from a section's Step through button, or from an
 // address, #NAME/step/K or #NAME/cell/ROW/COL, when the page loads and
 // whenever the address changes. The player itself (player.js), its style,
-// its texts and the program's recording load only then.
+// its texts and the program's recording load only then. While the program
+// is edited, the player plays the edit's run, recorded in the page
+// (edited_recording.js); its addresses are the editor's (editing.js).
 "use strict";
 
 // Opens the section's player at PLACE: { step: K } or { cell: [ROW, COL] }.
@@ -10,7 +12,8 @@ async function openPlayer(section, place) {
         const [recording] = await Promise.all([
             loadRecording(section.id), loadScript("texts.js"), loadScript("recording.js"),
             loadScript("player.js"), loadStyle("player.css")]);
-        showPlayer(section, recording, place);
+        if (typeof editors !== "undefined" && editors.get(section)?.edited()) await openEditedPlayer(section, place);
+        else showPlayer(section, recording, place);
     } catch (error) {
         section.querySelector(".exit").textContent = error.message;
     }

@@ -38,8 +38,9 @@ function resizeTerminal(section, terminal, cols, rows) {
 // Sets up the section's terminal; answers with { run, terminal }, where
 // run(how) runs the section's own program, or, as HOW gives, another one in
 // its place (an edit of it): how.start(io) starts that one, how.written(data)
-// sees each of its writes before the terminal does, and how.ended() is
-// called once it has ended.
+// sees each of its writes before the terminal does, how.ended() is called
+// once it has ended, and how.superseded() instead when another run took its
+// place first.
 async function setUpSection(section) {
     const name = section.id;
     const cols = Number(section.dataset.cols);
@@ -81,7 +82,7 @@ async function setUpSection(section) {
         // What a stopped run wrote reaches the terminal before it is cleared.
         await output?.settled();
         const compiled = await module;
-        if (thisRun !== runs) return; // a later run took over
+        if (thisRun !== runs) return how?.superseded?.(); // a later run took over
         show("running");
         // Every run starts in the program's own terminal; an edited one may
         // grow it, and keeps what scrolls off its top.
@@ -113,7 +114,7 @@ async function setUpSection(section) {
         } catch (error) {
             end = error.message; // a program that crashed says how
         }
-        if (thisRun !== runs) return;
+        if (thisRun !== runs) return how?.superseded?.();
         program = keyboard = null;
         show("exited");
         exitLine.textContent = end;
@@ -121,6 +122,7 @@ async function setUpSection(section) {
             // Once the terminal shows all the run wrote.
             await output.settled();
             if (thisRun === runs) how.ended();
+            else how.superseded?.();
         }
     }
 

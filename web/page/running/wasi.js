@@ -25,8 +25,11 @@ const STOPPED = "stopped";
 // Starts a compiled program. io.write(bytes) and io.read(most) answer at once
 // or with a promise: write with nothing, read with the bytes typed, none at
 // the end of input. Returns { finished, stop }: finished is a promise of the
-// exit status, or STOPPED once stop() has been called.
-function startProgram(module, name, io) {
+// exit status, or STOPPED once stop() has been called. OPTIONS may give
+// imports besides the system's, by module (a recorder's hooks), attach(memory),
+// told the program's memory before it starts, and sleeps: false, for sleeps
+// that end at once.
+function startProgram(module, name, io, options = {}) {
     let exports;
     let memory;
     let unwinding = false;
@@ -129,6 +132,7 @@ function startProgram(module, name, io) {
             return ERRNO_SUCCESS;
         };
         if (ready.length > 0 || soonest === null) return report(ready);
+        if (options.sleeps === false) return report([soonest]);
         return new Promise((resolve) => setTimeout(resolve, soonest.ms)).then(() => report([soonest]));
     }
 
@@ -196,11 +200,12 @@ function startProgram(module, name, io) {
     // Anything else the C library may ask for is not there, as on a system without it.
     const imports = {};
     for (const { module: from, name: call } of WebAssembly.Module.imports(module))
-        (imports[from] ??= {})[call] = calls[call] ?? (() => ERRNO_NOSYS);
+        (imports[from] ??= {})[call] = options.imports?.[from]?.[call] ?? calls[call] ?? (() => ERRNO_NOSYS);
 
     const instance = new WebAssembly.Instance(module, imports);
     exports = instance.exports;
     memory = exports.memory;
+    options.attach?.(memory);
     // A page of memory above the program's own keeps its calls while it is
     // paused: eight bytes of bounds, then room for the calls.
     const pauseData = memory.grow(1) * 65536;
