@@ -78,12 +78,13 @@ export async function serve(folder = PAGE) {
     return { url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close(), served };
 }
 
-// The page's address, over HTTP or as a file, and the folder it may load from.
+// The page's address, over HTTP or as a file, and the folder it may load
+// from; over HTTP, served lists what the server sent (serve).
 export async function address(how, folder = PAGE) {
     folder = resolve(folder);
     if (how === "http") {
         const server = await serve(folder);
-        return { url: server.url, folder: server.url, close: server.close };
+        return { url: server.url, folder: server.url, close: server.close, served: server.served };
     }
     const url = pathToFileURL(join(folder, "index.html")).href;
     return { url, folder: pathToFileURL(folder + sep).href, close: () => {} };

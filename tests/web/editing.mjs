@@ -14,9 +14,10 @@
 //                and stops at Stop within a second; one that aborts says so; a source over 100 KB is refused, and a
 //                link that unpacks to 30 MB is refused unpacked no further;
 //   keeping      typing moves the address to the text's; the edit outlives
-//                a reload; Step through, meanwhile, plays the program's own
-//                run beside its own listing, and says so; Reset gives back
-//                the program's own source;
+//                a reload; meanwhile the program's own address plays its
+//                own run beside its own listing, and Step through the
+//                edit's, beside the edited source; Reset gives back the
+//                program's own source;
 //   narrow       on a phone 390 pixels wide, with an editor open, the page
 //                never scrolls sideways;
 //   from disk    Edit opens, and Run says compiling needs HTTP.
@@ -274,12 +275,21 @@ export async function keeping(tab, { place }) {
     if (!note) problems.push("after a reload, steeple does not say its edit is kept");
     await openEditor(tab, "steeple");
     if (await editorText(tab, "steeple") !== typed) problems.push("after a reload, Edit does not give back the edit");
+    // The program's own address plays its own run; Step through, the edit's.
+    const listings = () => ["#steeple .listing:not(.edited-listing)", "#steeple .edited-listing", "#steeple .editor"]
+        .map((selector) => document.querySelector(selector)?.getClientRects().length > 0);
     await tab.evaluate(() => { location.hash = "#steeple/step/3"; });
     await tab.waitFor(() => document.querySelector("#steeple .player"));
-    const shown = await tab.evaluate(() => ["#steeple .edited-note", "#steeple .listing", "#steeple .editor"]
-        .map((selector) => document.querySelector(selector).getClientRects().length > 0));
-    if (JSON.stringify(shown) !== "[true,true,false]")
-        problems.push(`stepping through an edited steeple: its note, listing and editor shown: ${JSON.stringify(shown)}`);
+    const own = await tab.evaluate(listings);
+    if (JSON.stringify(own) !== "[true,false,false]")
+        problems.push(`#steeple/step/3 with steeple edited: its own listing, the edit's and the editor shown: ${JSON.stringify(own)}`);
+    await tab.click("#steeple .close");
+    await tab.click("#steeple .step-through");
+    await tab.waitFor(() => document.querySelector("#steeple.stepping-edit .player"), [], COMPILED).catch(() => {});
+    const edited = await tab.evaluate(listings);
+    const shownText = await tab.evaluate(() => document.querySelector("#steeple .edited-listing")?.textContent);
+    if (JSON.stringify(edited) !== "[false,true,false]" || shownText !== typed)
+        problems.push(`Step through with steeple edited: its own listing, the edit's and the editor shown: ${JSON.stringify(edited)}`);
     await tab.click("#steeple .close");
     await tab.click("#steeple .reset");
     if (await editorText(tab, "steeple") !== sourceOf("steeple")) problems.push("Reset did not give back steeple's source");

@@ -4,7 +4,8 @@
 // takeover, narrow and wide (layout.mjs), screens, typing, drain and
 // stopping (running.mjs), colours and contents (reading.mjs), compiling,
 // address, mistakes, keeping and, in Chromium, a phone's (editing.mjs) over
-// HTTP, or from disk, stepping, values, controls and phone (player.mjs),
+// HTTP, or from disk, stepping through an edit (recorded.mjs) in Chromium,
+// and in Firefox one cell of it, stepping, values, controls and phone (player.mjs),
 // korean and notEnglish (korean.mjs), axe (access.mjs), and
 //   page      nothing in the page's console is an error, and no request
 //             leaves the page's own folder.
@@ -19,10 +20,15 @@ import { controls, phone, stepping, values } from "./player.mjs";
 import { drain, screens, stopping, typing } from "./running.mjs";
 import { address as editAddress, compiling, fromDisk, keeping, mistakes, narrow as narrowEditor } from "./editing.mjs";
 import { korean, notEnglish } from "./korean.mjs";
+import { editedCalls, editedCells, editedFromDisk, recordingLimits, twoRecorders } from "./recorded.mjs";
 
-// The editor's groups: it compiles only over HTTP, and is seen as a phone's in Chromium.
-const editing = (how, browser) => (how === "file" ? { fromDisk }
-    : { compiling, editAddress, mistakes, keeping, ...(browser === "chromium" ? { narrowEditor } : {}) });
+// The editor's groups: it compiles only over HTTP, and is seen as a phone's
+// in Chromium, where an edit's run is stepped through in full, and in
+// Firefox at one cell.
+const editing = (how, browser) => (how === "file" ? { fromDisk, editedFromDisk }
+    : { compiling, editAddress, mistakes, keeping, ...(browser === "chromium" ? { narrowEditor } : {}),
+        ...(browser === "chromium" ? { editedCells, editedCalls, twoRecorders, recordingLimits }
+            : browser === "firefox" ? { editedCells } : {}) });
 
 const groups = (how, browser) => ({ takeover, screens, typing, drain, stopping, narrow, wide, colours, contents,
                                     ...editing(how, browser), stepping, values, controls, phone, korean, notEnglish,

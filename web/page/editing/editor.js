@@ -127,7 +127,9 @@ function makeEditor(section) {
                 // A browser that keeps nothing keeps the address still.
             }
         }
-        if (section.classList.contains("editing")) followEditor(await editAddress(name, source));
+        // While a player is open, the address is the player's.
+        if (section.classList.contains("editing") && !section.classList.contains("stepping"))
+            followEditor(await editAddress(name, source));
     }
 
     function replace(source) {

@@ -115,7 +115,7 @@ async function run(bytes, name, table) {
         end = { exit: await startProgram(module, name, recorded, options).finished };
     } catch (error) {
         // A recording at its cap stops the program, as Stop would.
-        end = error === CAPPED ? { exit: STOPPED } : { crash: crashOf(error) };
+        end = recorder && error === CAPPED ? { exit: STOPPED } : { crash: crashOf(error) };
     }
     if (recorder) {
         const capped = end.exit === STOPPED;

@@ -31,6 +31,11 @@ function followPlayer(address) {
     }, Math.max(0, addressed + 250 - Date.now()));
 }
 
+// Takes SECTION's player away, if it is open, as when its terminal is to run.
+function removePlayer(section) {
+    players.get(section)?.player.remove();
+}
+
 // Opens SECTION's player of RECORDING at PLACE. EDIT, for an edited run,
 // gives its source and its address, #NAME/edit/DATA, and how it ended.
 function showPlayer(section, recording, place, edit = null) {

@@ -18,6 +18,9 @@ const editedRuns = new Map(); // each section's last recorded edit: { source, re
 async function recordEditedRun(section, editor) {
     const source = editor.source();
     if (editedRuns.get(section)?.source === source) return editedRuns.get(section);
+    // The compile is followed in the editor, and the run seen, and typed
+    // into, in the terminal, both of which a player covers.
+    removePlayer(section);
     const compiled = await editor.compileEdit(true);
     if (!compiled) return null;
     const done = await new Promise((resolve) => runInSection(section, (terminal) => {
