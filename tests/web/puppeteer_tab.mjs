@@ -13,6 +13,8 @@
 //   resize(w, h, phone)  the size of the page's window; a phone's is touched,
 //                        and making it a phone's or no longer one reloads the page
 //   screenshot(file)     a PNG of what the window shows
+//   metrics()            the page's figures once its garbage is collected, its
+//                        memory among them (not in WebKit)
 //   problems()           errors in the page's console or its scripts, and
 //                        requests that failed or left the page's folder
 //   close()
@@ -91,6 +93,12 @@ export async function puppeteerTab(puppeteer, name, { scheme, script }) {
         resize: (width, height, phone = false) =>
             page.setViewport({ width, height, isMobile: phone, hasTouch: phone, deviceScaleFactor: 1 }),
         screenshot: (file) => page.screenshot({ path: file }),
+        async metrics() {
+            const session = await page.createCDPSession();
+            await session.send("HeapProfiler.collectGarbage");
+            await session.detach();
+            return page.metrics();
+        },
         problems: async () => problems,
         close: () => browser.close(),
     };
