@@ -3,8 +3,8 @@
 // other groups, players and editors open among them, in the light scheme;
 // on the page opened anew in the dark scheme; and on the Korean page in
 // both: each with every program started, a player open at a step that
-// prints a cell and an editor open. In the dark the page's background must
-// be dark.
+// prints a cell, a call chosen in its calls view, and an editor open. In
+// the dark the page's background must be dark.
 import { launch, npmRequire } from "./browsers.mjs";
 import { startEvery } from "./section.mjs";
 
@@ -46,6 +46,9 @@ async function auditAnew(browser, place, url, scheme, source) {
         await startEvery(tab);
         await tab.evaluate(() => { location.hash = "#gasket/cell/5/8"; });
         await tab.waitFor(() => location.hash.startsWith("#gasket/step/"));
+        // A call chosen in its calls view, which marks what it drew.
+        await tab.evaluate(() => document.querySelectorAll("#gasket [role=treeitem] .call-label code")[2].click());
+        await tab.waitFor(() => document.querySelector("#gasket [data-drawn]"));
         const edit = await tab.evaluate(() => {
             const button = document.querySelector("#funnel .edit");
             button?.click();

@@ -6,6 +6,7 @@
 // address, mistakes, keeping and, in Chromium, a phone's (editing.mjs) over
 // HTTP, or from disk, stepping through an edit (recorded.mjs) in Chromium,
 // and in Firefox one cell of it, stepping, values, controls and phone (player.mjs),
+// the calls view in Chromium and, at one call, in Firefox (calls.mjs),
 // korean and notEnglish (korean.mjs), axe (access.mjs), and
 //   page      nothing in the page's console is an error, and no request
 //             leaves the page's own folder.
@@ -16,6 +17,7 @@ import { address, launch } from "./browsers.mjs";
 import { axe } from "./access.mjs";
 import { narrow, takeover, wide } from "./layout.mjs";
 import { colours, contents } from "./reading.mjs";
+import { callsView } from "./calls.mjs";
 import { controls, phone, stepping, values } from "./player.mjs";
 import { drain, screens, stopping, typing } from "./running.mjs";
 import { address as editAddress, compiling, fromDisk, keeping, mistakes, narrow as narrowEditor } from "./editing.mjs";
@@ -31,7 +33,8 @@ const editing = (how, browser) => (how === "file" ? { fromDisk, editedFromDisk }
             : browser === "firefox" ? { editedCells } : {}) });
 
 const groups = (how, browser) => ({ takeover, screens, typing, drain, stopping, narrow, wide, colours, contents,
-                                    ...editing(how, browser), stepping, values, controls, phone, korean, notEnglish,
+                                    ...editing(how, browser), stepping, values, controls, phone,
+                                    ...(browser === "webkit" ? {} : { callsView }), korean, notEnglish,
                                     axe });
 
 async function main() {

@@ -43,7 +43,7 @@ PAGE = os.path.join(HERE, "..", "page")
 PARTS = ["running", "playing", "editing", "recording"]
 SCRIPTS = ["loading.js", "wasi.js", "line_discipline.js", "page.js", "step_through.js", "editing.js"]
 # Loaded when a player first opens.
-PLAYER = ["recording.js", "player.js", "player.css"]
+PLAYER = ["recording.js", "calls.js", "player.js", "player.css"]
 
 # The languages the page is made in, each with the folder its page is in.
 LANGUAGES = {"en": "", "ko": "ko/"}

@@ -22,7 +22,7 @@ importScripts("wasi.js");
 
 // The most steps a recording holds: 100,000 steps of a program that writes a
 // line a step, as the player keeps them with what it needs to go to any of
-// them at once, take about 12 MB of the page's memory.
+// them at once, take about 6 MB of the page's memory.
 const RECORDED_STEPS = 100000;
 
 let writing = false; // a write is with the page, not yet taken

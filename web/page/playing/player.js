@@ -121,7 +121,9 @@ ${notes}
 <h3>${text("calls")}</h3>
 <ol data-calls></ol>
 <p class="returned" hidden></p>
-<p class="stored" hidden></p>`;
+<p class="stored" hidden></p>
+<div class="calls-view"><h3 id="every-call-${name}">${text("every_call")}</h3>
+<p class="drawn-note" aria-live="polite"></p></div>`;
     const part = (selector) => player.querySelector(selector);
     const screen = part("[data-screen]");
     const slider = part("input[type=range]");
@@ -131,6 +133,8 @@ ${notes}
     let k = 0;
     let picked = null; // the cell [row, column] picked or moved to
     let playing = null;
+    let drawn = null; // the cells the call chosen drew, at its last step: { at, cells }
+    const calls = makeCallsView(part(".calls-view"), recording, chooseCall);
     // The screen after the step, as rows of cells.
     function screenNow() {
         const screen = screenAfter(k);
@@ -139,8 +143,50 @@ ${notes}
 
     function go(to) {
         k = Math.min(Math.max(Math.trunc(to) || 0, 0), total);
+        if (drawn && drawn.at !== k) drawn = null;
         render();
         followPlayer(`${address}/step/${k}`);
+    }
+
+    // The cells written while CALL was under way, by it or by the calls
+    // under it, as the screen shows them at its last step: each by "row,col",
+    // with, for a canvas program's cell the call stored that is printed only
+    // later, the character printed there.
+    let canvas = null;
+    function drawnBy(call) {
+        const [from, to] = [call.first, call.last ?? total];
+        const cells = new Map();
+        canvas ??= recording.steps.some((step) => stepNotes(step).s);
+        if (canvas) {
+            const end = screenAfter(total);
+            for (let row = 0; row < rows; row++) {
+                rowCharacters(end.cells(row)).forEach((cell, col) => {
+                    const stored = stepNotes(recording.steps[cell.step - 1]).s;
+                    if (stored > from && stored <= to) cells.set(`${row},${col}`, cell.ch);
+                });
+            }
+        }
+        const then = screenAfter(to);
+        for (let row = 0; row < rows; row++) {
+            rowCharacters(then.cells(row)).forEach((cell, col) => {
+                if (cell.step > from && cell.step <= to) cells.set(`${row},${col}`, null);
+            });
+        }
+        return cells;
+    }
+
+    // Goes to the last step of the call chosen in the calls view, and marks
+    // what it drew.
+    function chooseCall(call) {
+        const cells = drawnBy(call);
+        const rowsDrawn = [...cells.keys()].map((key) => Number(key.split(",")[0]));
+        const [top, bottom] = [Math.min(...rowsDrawn), Math.max(...rowsDrawn)];
+        const named = call.returned === null ? call.label : text("returned", { call: call.label, value: call.returned });
+        part(".drawn-note").textContent = text(!cells.size ? "drew_nothing" : cells.size === 1 ? "drew_one"
+            : top === bottom ? "drew_in_row" : "drew", { call: named, n: cells.size, row: top, from: top, to: bottom });
+        go(call.last ?? total);
+        drawn = { at: k, cells };
+        renderScreen();
     }
 
     function render() {
@@ -150,8 +196,9 @@ ${notes}
         slider.setAttribute("aria-valuetext", text("step_count", { k, total }));
         renderScreen();
         renderLine(step);
-        const { calls, returned } = callsAfter(k);
-        part("[data-calls]").innerHTML = [...calls].reverse().map((call) => {
+        calls.follow(k);
+        const { calls: under, returned } = callsAfter(k);
+        part("[data-calls]").innerHTML = [...under].reverse().map((call) => {
             const args = call.args.map(([arg, value]) => `${arg} = ${value}`).join(", ");
             const locals = [...call.locals].map(([local, value]) => `${local} = ${value}`).join(", ");
             return `<li><code>${escapeHtml(`${call.name}(${args})`)}</code>` +
@@ -168,14 +215,27 @@ ${notes}
             step: `<a data-stored href="${address}/step/${stored}">${text("step_link", { k: stored })}</a>` }) : "";
     }
 
+    // The screen, each cell a span: those the step wrote marked new, the
+    // one picked, and those the call chosen drew, with data-drawn; a canvas
+    // cell it stored that is not printed yet shows what will be printed
+    // there, as stored.
     function renderScreen() {
+        const widest = new Map(); // the last column of each row that a mark needs shown
+        if (picked) widest.set(picked[0], picked[1]);
+        for (const key of drawn?.cells.keys() ?? []) {
+            const [row, col] = key.split(",").map(Number);
+            widest.set(row, Math.max(widest.get(row) ?? -1, col));
+        }
         screen.innerHTML = screenNow().map((cells, row) => {
             const characters = rowCharacters(cells);
-            if (picked?.[0] === row) while (characters.length <= picked[1]) characters.push({ ch: " ", step: 0 });
+            while (characters.length <= (widest.get(row) ?? -1)) characters.push({ ch: " ", step: 0 });
             return `<span data-r="${row}">${characters.map((cell, col) => {
-                const marks = [cell.step === k && k > 0 ? "new" : "", picked?.[0] === row && picked[1] === col ? "picked" : ""]
-                    .filter(Boolean).join(" ");
-                return `<span data-c="${col}"${marks ? ` class="${marks}"` : ""}>${escapeHtml(cell.ch)}</span>`;
+                const ahead = drawn?.cells.get(`${row},${col}`);
+                const stored = typeof ahead === "string" && !cell.step;
+                const marks = [cell.step === k && k > 0 ? "new" : "", picked?.[0] === row && picked[1] === col ? "picked" : "",
+                               stored ? "stored" : ""].filter(Boolean).join(" ");
+                return `<span data-c="${col}"${marks ? ` class="${marks}"` : ""}${ahead !== undefined ? " data-drawn" : ""}>` +
+                       `${escapeHtml(stored ? ahead : cell.ch)}</span>`;
             }).join("")}</span>`;
         }).join("\n");
     }

@@ -13,7 +13,7 @@ async function openPlayer(section, place, own = false) {
     try {
         const [recording] = await Promise.all([
             loadRecording(section.id), loadScript("texts.js"), loadScript("recording.js"),
-            loadScript("player.js"), loadStyle("player.css")]);
+            loadScript("calls.js"), loadScript("player.js"), loadStyle("player.css")]);
         if (!own && typeof editors !== "undefined" && editors.get(section)?.edited()) await openEditedPlayer(section, place);
         else showPlayer(section, recording, place);
     } catch (error) {

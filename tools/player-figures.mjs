@@ -1,5 +1,7 @@
-// The figures of stepping through an edited program, for tools/web-benchmark,
-// in Chromium, with the page served by SERVE():
+// The figures of the players, for tools/web-benchmark, in Chromium, with the
+// page served by SERVE(): the main-thread work of opening a player, with its
+// calls view, on each program's own run, to its first paint; and of
+// stepping through an edited program:
 //   - in one tab, once Run has loaded the compiler: the first Step through
 //     of an edit of funnel (h = 5), nothing recorded yet, and then a warm
 //     one (h = 6), each from the press to the player at step 1;
@@ -80,6 +82,47 @@ function stepBack(name) {
             resolve([last, back, longest]);
         }, 1000);
     }, 100));
+}
+
+// In the page: the milliseconds from opening NAME's player, its scripts
+// and recording loaded, to the frame that first paints it.
+function openPlayerNow(name) {
+    const section = document.getElementById(name);
+    const start = performance.now();
+    showPlayer(section, recordings[name], { step: 0 });
+    return new Promise((resolve) => requestAnimationFrame(() => resolve(performance.now() - start)));
+}
+
+// Each program's player, opened on its own run with its calls view: the
+// milliseconds to its first paint, and its steps and calls.
+export async function openingFigures(serve, names) {
+    const server = await serve();
+    const tab = await launch("chromium");
+    const figures = {};
+    try {
+        await tab.goto({ url: server.url, folder: server.url });
+        for (const name of names) {
+            await tab.evaluate((id) => Promise.all([loadRecording(id), loadScript("texts.js"), loadScript("recording.js"),
+                                                    loadScript("calls.js"), loadScript("player.js"),
+                                                    loadStyle("player.css")]), name);
+            const ms = await tab.evaluate(openPlayerNow, name);
+            const [steps, calls] = await tab.evaluate((id) => [recordings[id].steps.length,
+                document.querySelectorAll(`#${id} [role=treeitem]`).length], name);
+            figures[name] = { ms, steps, calls };
+        }
+    } finally {
+        await tab.close();
+        server.close();
+    }
+    return figures;
+}
+
+export function printOpeningFigures(figures) {
+    const largest = Object.entries(figures).sort(([, a], [, b]) => b.steps - a.steps)[0];
+    console.log(`opening a player with its calls view, to its first paint, in Chromium: ` +
+                Object.entries(figures).map(([name, { ms }]) => `${name} ${Math.round(ms)}`).join(", ") +
+                ` ms; the largest recording, ${largest[0]}'s ${largest[1].steps} steps, ${Math.round(largest[1].ms)} ms ` +
+                `(limit 200 ms), its view showing ${largest[1].calls} of its calls at first`);
 }
 
 export async function recordingFigures(serve) {
