@@ -4,7 +4,7 @@
 // gives a tab of the same shape (puppeteer_tab.mjs, webkit_tab.mjs). The page
 // is served over HTTP from 127.0.0.1, as a static host would, or opened as a
 // file. Used by the page's tests, its benchmark and its screenshots.
-import { readFile } from "node:fs/promises";
+import { readFile, stat } from "node:fs/promises";
 import { createServer } from "node:http";
 import { createRequire } from "node:module";
 import { extname, join, resolve, sep } from "node:path";
@@ -28,11 +28,13 @@ const NODE_MODULES = resolve(process.env.NODE_MODULES ?? join(ROOT, "build", "wa
 export const npmRequire = createRequire(join(NODE_MODULES, sep));
 
 // A tab in BROWSER, whose pages prefer the colour scheme SCHEME ("light" or
-// "dark") and may run scripts unless SCRIPT is false (Chromium only). The
-// tab's calls are those of puppeteer_tab.mjs.
-export function launch(browser, { scheme = "light", script = true } = {}) {
+// "dark") and may run scripts unless SCRIPT is false (Chromium only), in a
+// private window with room to keep a megabyte at most if PRIVATELY (Firefox
+// only). The tab's
+// calls are those of puppeteer_tab.mjs.
+export function launch(browser, { scheme = "light", script = true, privately = false } = {}) {
     if (browser === "webkit") return webkitTab(npmRequire("selenium-webdriver"), { scheme });
-    return puppeteerTab(npmRequire("puppeteer-core"), browser, { scheme, script });
+    return puppeteerTab(npmRequire("puppeteer-core"), browser, { scheme, script, privately });
 }
 
 const TYPES = { ".html": "text/html; charset=utf-8", ".js": "text/javascript; charset=utf-8",
@@ -48,10 +50,11 @@ function compressed(file, body) {
     return made;
 }
 
-// Serves FOLDER on 127.0.0.1 at a free port, as any static host would, and
-// compressed with gzip for a browser that asks for it, as most hosts do.
-// Answers { url, close, served }: served lists [path, bytes sent] for every
-// file served.
+// Serves FOLDER on 127.0.0.1 at a free port, as any static host would:
+// compressed with gzip for a browser that asks for it, and with leave to
+// keep every file for a year, as the page's host gives, each with the time
+// it was last changed, which a browser may ask about again. Answers { url,
+// close, served }: served lists [path, bytes sent] for every file served.
 export async function serve(folder = PAGE) {
     folder = resolve(folder);
     const served = [];
@@ -60,8 +63,17 @@ export async function serve(folder = PAGE) {
         const file = join(folder, path.endsWith("/") ? `${path}index.html` : decodeURIComponent(path));
         try {
             if (!file.startsWith(folder + sep)) throw new Error("outside the page");
+            const changed = new Date(Math.floor((await stat(file)).mtimeMs / 1000) * 1000);
+            const asked = Date.parse(request.headers["if-modified-since"] ?? "");
+            const kept = { "Cache-Control": "public, max-age=31536000", "Last-Modified": changed.toUTCString() };
+            if (asked >= changed.getTime()) {
+                response.writeHead(304, kept);
+                response.end();
+                served.push([path, 0]);
+                return;
+            }
             let body = await readFile(file);
-            const headers = { "Content-Type": TYPES[extname(file)] ?? "application/octet-stream" };
+            const headers = { "Content-Type": TYPES[extname(file)] ?? "application/octet-stream", ...kept };
             if (/\bgzip\b/.test(request.headers["accept-encoding"] ?? "")) {
                 body = compressed(file, body);
                 headers["Content-Encoding"] = "gzip";

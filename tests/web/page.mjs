@@ -5,7 +5,9 @@
 // stopping (running.mjs), colours and contents (reading.mjs), compiling,
 // address, mistakes, keeping and, in Chromium, a phone's (editing.mjs) over
 // HTTP, or from disk, stepping through an edit (recorded.mjs) in Chromium,
-// and in Firefox one cell of it, stepping, values, controls and phone (player.mjs),
+// and in Firefox one cell of it, the compiler's kept files in Chromium and
+// a browser that keeps nothing in Firefox (kept.mjs), stepping, values,
+// controls and phone (player.mjs),
 // the calls view in Chromium and, at one call, in Firefox (calls.mjs),
 // korean and notEnglish (korean.mjs), axe (access.mjs), and
 //   page      nothing in the page's console is an error, and no request
@@ -23,14 +25,15 @@ import { drain, screens, stopping, typing } from "./running.mjs";
 import { address as editAddress, compiling, fromDisk, keeping, mistakes, narrow as narrowEditor } from "./editing.mjs";
 import { korean, notEnglish } from "./korean.mjs";
 import { editedCalls, editedCells, editedFromDisk, recordingLimits, twoRecorders } from "./recorded.mjs";
+import { keepsNothing, keptCompiler } from "./kept.mjs";
 
 // The editor's groups: it compiles only over HTTP, and is seen as a phone's
 // in Chromium, where an edit's run is stepped through in full, and in
 // Firefox at one cell.
 const editing = (how, browser) => (how === "file" ? { fromDisk, editedFromDisk }
     : { compiling, editAddress, mistakes, keeping, ...(browser === "chromium" ? { narrowEditor } : {}),
-        ...(browser === "chromium" ? { editedCells, editedCalls, twoRecorders, recordingLimits }
-            : browser === "firefox" ? { editedCells } : {}) });
+        ...(browser === "chromium" ? { editedCells, editedCalls, twoRecorders, recordingLimits, keptCompiler }
+            : browser === "firefox" ? { editedCells, keepsNothing } : {}) });
 
 const groups = (how, browser) => ({ takeover, screens, typing, drain, stopping, narrow, wide, colours, contents,
                                     ...editing(how, browser), stepping, values, controls, phone,

@@ -26,7 +26,7 @@ export const CHROMIUM_FLAGS = ["--no-sandbox", "--disable-gpu", "--disable-quic"
                                "--disable-sync", "--font-render-hinting=none"];
 const CHROMIUM = { browser: "chrome", executablePath: "/usr/bin/chromium", args: CHROMIUM_FLAGS };
 
-const firefox = (scheme) => ({
+const firefox = (scheme, privately) => ({
     browser: "firefox",
     executablePath: "/usr/bin/firefox-esr",
     extraPrefsFirefox: {
@@ -37,13 +37,16 @@ const firefox = (scheme) => ({
         "browser.safebrowsing.phishing.enabled": false,
         // 0 makes pages see a dark scheme, 1 a light one.
         "layout.css.prefers-color-scheme.content-override": scheme === "dark" ? 0 : 1,
+        // Private browsing, with room to keep no more than a megabyte.
+        ...(privately ? { "browser.privatebrowsing.autostart": true,
+                          "dom.quotaManager.temporaryStorage.fixedLimit": 1024 } : {}),
     },
 });
 
 const NAMED = ["Backspace", "Enter", "ArrowLeft", "ArrowRight", "ArrowUp", "ArrowDown", "Home", "End"];
 
-export async function puppeteerTab(puppeteer, name, { scheme, script }) {
-    const browser = await puppeteer.launch({ headless: true, ...(name === "firefox" ? firefox(scheme) : CHROMIUM) });
+export async function puppeteerTab(puppeteer, name, { scheme, script, privately = false }) {
+    const browser = await puppeteer.launch({ headless: true, ...(name === "firefox" ? firefox(scheme, privately) : CHROMIUM) });
     const page = await browser.newPage();
     if (name === "chromium") await page.emulateMediaFeatures([{ name: "prefers-color-scheme", value: scheme }]);
     if (!script) await page.setJavaScriptEnabled(false);

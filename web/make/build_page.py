@@ -24,6 +24,7 @@ with it. Nothing depends on the time or place of the build.
 """
 import base64
 import gzip
+import hashlib
 import html
 import json
 import os
@@ -44,6 +45,8 @@ PARTS = ["running", "playing", "editing", "recording"]
 SCRIPTS = ["loading.js", "wasi.js", "line_discipline.js", "page.js", "step_through.js", "editing.js"]
 # Loaded when a player first opens.
 PLAYER = ["recording.js", "calls.js", "player.js", "player.css"]
+# The scripts of the compiler's worker.
+WORKER_SCRIPTS = ["compile_worker.js", "instrument.js", "kept_compiler.js"]
 
 # The languages the page is made in, each with the folder its page is in.
 LANGUAGES = {"en": "", "ko": "ko/"}
@@ -156,8 +159,10 @@ def section(texts, source_root, lang, path, screen, listing):
 """
 
 
-def page(texts, source_root, lang, programs):
-    """The page in LANG: PROGRAMS are (path, first screen, listing)."""
+def page(texts, source_root, lang, programs, compiler_name, worker_name):
+    """The page in LANG: PROGRAMS are (path, first screen, listing);
+    COMPILER_NAME is what the page keeps its compiler's files under, and
+    WORKER_NAME the name of the worker that runs it."""
     words = {key: text[lang] for key, text in texts["page"].items()}
     up = "../" if LANGUAGES[lang] else ""  # from the page's folder to the files both pages load
     sections = "".join(section(texts, source_root, lang, *program) for program in programs)
@@ -175,7 +180,7 @@ def page(texts, source_root, lang, programs):
     paths = [path for path, _, _ in programs]
     return f"""\
 <!DOCTYPE html>
-<html lang="{lang}">
+<html lang="{lang}" data-compiler="{compiler_name}" data-compiler-worker="{worker_name}">
 <head>
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
@@ -252,7 +257,13 @@ def main():
                 shutil.copyfile(os.path.join(PAGE, part, own), os.path.join(out, own))
     subprocess.run([node, os.path.join(HERE, "bundle.mjs"), node_modules, os.path.join(PAGE, "editing", "codemirror.mjs"),
                     os.path.join(out, "codemirror.js"), os.path.join(out, "codemirror-LICENSE")], check=True)
-    compiler.make(out, node_modules, source_root, flags.split(";"), licences.split(";"))
+    compiler_name = compiler.make(out, node_modules, source_root, flags.split(";"), licences.split(";"))
+    # The compiler's worker, named after the compiler and the scripts it runs.
+    worker = hashlib.sha256(compiler_name.encode())
+    for script in WORKER_SCRIPTS:
+        with open(os.path.join(out, script), "rb") as f:
+            worker.update(f.read())
+    worker_name = f"textpictures-compiler-worker-{worker.hexdigest()[:16]}"
     with open(os.path.join(out, "texts.js"), "w", encoding="utf-8") as f:
         f.write(texts_script(texts))
     os.makedirs(os.path.join(out, "programs"))
@@ -271,7 +282,7 @@ def main():
     for lang, folder in LANGUAGES.items():
         os.makedirs(os.path.join(out, folder), exist_ok=True)
         with open(os.path.join(out, folder, "index.html"), "w", encoding="utf-8") as f:
-            f.write(page(texts, source_root, lang, programs))
+            f.write(page(texts, source_root, lang, programs, compiler_name, worker_name))
 
 
 if __name__ == "__main__":

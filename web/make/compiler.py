@@ -8,15 +8,19 @@ with compile_worker.js in the page to run it:
     WebAssembly use (x86, ARM, GPUs and others) and the sanitizers';
   - binaryen.js, the npm package binaryen, whose Asyncify pass makes what
     the compiler links able to pause, as wasm-opt makes the page's own
-    programs;
+    programs: its script, and its module on its own (split_binaryen.py),
+    so that a browser can keep the code it compiles from it;
   - LICENSE, the licences of both and of what the sysroot holds;
   - manifest.json: the flags an edit is compiled with, the repository's
     headers by path, the bytes clang's files and binaryen.js take, which
     the compiler fetches on its first run, the calls a program may pause
     in, and what a recording of an edited run takes as one step
-    (one_step.py), as the build's recordings do.
+    (one_step.py), as the build's recordings do; and the files the page
+    keeps in the browser's Cache Storage, each with its size and SHA-256,
+    under a name made from those of all of them, which make() answers.
 """
 import glob
+import hashlib
 import json
 import os
 import re
@@ -25,6 +29,7 @@ import sys
 import tarfile
 
 import one_step
+import split_binaryen
 
 # The calls a program may have to wait in, as the page's own are made to.
 WAITING = ["wasi_snapshot_preview1.fd_write", "wasi_snapshot_preview1.fd_read",
@@ -52,11 +57,18 @@ OTHER_MACHINES = re.compile(
 FOLDERS = ["canvas", "raster", "recursive", "greetings", "common"]
 
 
+# What the page keeps of the compiler: the files its first run fetches.
+KEPT = re.compile(r"\.(wasm|tar)$")
+
 # The compiler's file system copies a whole file again at each write to it,
 # which an object file of a large static array (gasket's canvas is 18 MiB of
 # zeros) makes take seconds. Its write is given room to grow instead, in a
 # buffer of its own that only its writes fill; the files it did not make,
 # the sysroot's among them, are copied before they are written, as before.
+# And it fetches its files itself, wrapping each response to count its bytes,
+# which makes a response a browser cannot keep compiled code for: given a
+# fetch of the page's (globalThis.fetchCompilerFile), which counts them
+# itself, it uses that one as it comes.
 SLOW_WRITE = """\
   write(contents) {
     const offset = Number(this.offset);
@@ -87,14 +99,25 @@ GROWING_WRITE = """\
 """
 
 
+OWN_FETCH = """\
+    let fetchFn = fetch_default;
+    if (fetchProgress !== void 0) {
+"""
+PAGE_FETCH = """\
+    let fetchFn = globalThis.fetchCompilerFile ?? fetch_default;
+    if (fetchProgress !== void 0 && !globalThis.fetchCompilerFile) {
+"""
+
+
 def copy_compiler_script(source, out):
-    """Copies the compiler's script, its file system's write made to grow."""
+    """Copies the compiler's script, its file system's write made to grow and
+    its fetch the page's."""
     with open(source, encoding="utf-8") as f:
         script = f.read()
-    if script.count(SLOW_WRITE) != 1:
-        sys.exit("compiler.py: the compiler's script no longer writes files as it did")
+    if script.count(SLOW_WRITE) != 1 or script.count(OWN_FETCH) != 1:
+        sys.exit("compiler.py: the compiler's script no longer writes or fetches files as it did")
     with open(out, "w", encoding="utf-8") as f:
-        f.write(script.replace(SLOW_WRITE, GROWING_WRITE))
+        f.write(script.replace(SLOW_WRITE, GROWING_WRITE).replace(OWN_FETCH, PAGE_FETCH))
 
 
 def trimmed_sysroot(tar, out):
@@ -144,7 +167,12 @@ def make(out, node_modules, source_root, build_flags, licences):
             copy_compiler_script(os.path.join(generated, name), os.path.join(folder, name))
         else:
             shutil.copyfile(os.path.join(generated, name), os.path.join(folder, name))
-    shutil.copyfile(os.path.join(node_modules, "binaryen", "index.js"), os.path.join(folder, "binaryen.js"))
+    with open(os.path.join(node_modules, "binaryen", "index.js"), encoding="utf-8") as f:
+        script, module = split_binaryen.split(f.read())
+    with open(os.path.join(folder, "binaryen.js"), "w", encoding="utf-8") as f:
+        f.write(script)
+    with open(os.path.join(folder, "binaryen.wasm"), "wb") as f:
+        f.write(module)
     with open(os.path.join(folder, "LICENSE"), "w", encoding="utf-8") as f:
         f.write(licence(node_modules, licences))
     headers = {}
@@ -153,11 +181,21 @@ def make(out, node_modules, source_root, build_flags, licences):
             with open(path, encoding="utf-8") as f:
                 headers[os.path.relpath(path, source_root)] = f.read()
     # What the compiler's first run fetches: clang's modules and sysroot,
-    # and binaryen.js beside them.
+    # and binaryen's script and module beside them; what the page keeps of
+    # them, named by what they hold.
+    binaryen_files = ("binaryen.js", "binaryen.wasm")
+    binaryen = sum(os.path.getsize(os.path.join(folder, name)) for name in binaryen_files)
     clang = sum(os.path.getsize(os.path.join(folder, name)) for name in os.listdir(folder)
-                if name.endswith((".wasm", ".tar")))
-    binaryen = os.path.getsize(os.path.join(folder, "binaryen.js"))
+                if KEPT.search(name) and name not in binaryen_files)
+    kept = {}
+    for name in sorted(os.listdir(folder)):
+        if KEPT.search(name):
+            with open(os.path.join(folder, name), "rb") as f:
+                kept[name] = {"size": os.path.getsize(f.name), "sha256": hashlib.sha256(f.read()).hexdigest()}
+    name = "textpictures-compiler-" + hashlib.sha256(json.dumps(kept, sort_keys=True).encode()).hexdigest()[:16]
     manifest = {"binaryen": binaryen, "clang": clang, "flags": [*EDIT_FLAGS, *build_flags], "headers": headers,
-                "waiting": WAITING, "oneStep": {"files": one_step.FILES, "functions": one_step.FUNCTIONS}}
+                "waiting": WAITING, "oneStep": {"files": one_step.FILES, "functions": one_step.FUNCTIONS},
+                "kept": {"name": name, "files": kept}}
     with open(os.path.join(folder, "manifest.json"), "w", encoding="utf-8") as f:
         json.dump(manifest, f, indent=1, sort_keys=True)
+    return name

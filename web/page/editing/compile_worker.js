@@ -1,10 +1,19 @@
 // The compiler of the page's editor, in a worker of its own, as compiling
 // holds up the thread it runs on: Clang and LLD for WebAssembly and WASI (the
-// npm package @yowasp/clang, in compiler/), which fetches its files the first
-// time it runs and keeps them; and binaryen.js's Asyncify, which makes what
-// it links able to pause in a write, a read or a sleep, as the page's own
-// programs are. compiler/manifest.json gives the flags of the page's own
-// build, the repository's headers and the bytes the compiler fetches.
+// npm package @yowasp/clang, in compiler/), and binaryen.js's Asyncify, which
+// makes what it links able to pause in a write, a read or a sleep, as the
+// page's own programs are. Their files are fetched the first time they are
+// needed and kept in the browser (kept_compiler.js). compiler/manifest.json
+// gives the flags of the page's own build, the repository's headers and the
+// files the compiler fetches.
+//
+// { warm: true } asks for the compiler to be made ready, its files fetched or
+// taken from where they are kept, before it is asked to compile anything.
+//
+// Where the browser has them it is a shared worker, one for every tab of the
+// page, so that a tab opened while another has it finds the compiler ready:
+// each tab talks to it through a port of its own, and the worker answers
+// each compile on the port that asked. Elsewhere each tab has its own.
 //
 // Each message, { path, source }, asks for one program's source, compiled
 // at its path in the repository beside those headers. The worker answers
@@ -19,9 +28,45 @@
 // the recorder what its hooks refer to.
 import { runClang, runLLVM } from "./compiler/bundle.js";
 import { instrument } from "./instrument.js";
+import { compiledFile, fetchCompilerFile, fromKept, manifest } from "./kept_compiler.js";
 
-const manifest = fetch(new URL("compiler/manifest.json", import.meta.url)).then((response) => response.json());
-let binaryen = null; // a promise of binaryen.js, loaded with the compiler's first run
+// The compiler fetches its files through the page's fetch, which keeps them.
+globalThis.fetchCompilerFile = fetchCompilerFile;
+
+let ready = null; // a promise of the compiler made ready: clang's files taken in, and binaryen.js
+
+// binaryen.js, its module compiled from its own file.
+async function loadBinaryen() {
+    const module = await compiledFile("binaryen.wasm");
+    globalThis.binaryenOptions = {
+        instantiateWasm(imports, done) {
+            WebAssembly.instantiate(module, imports).then(done);
+            return {};
+        },
+    };
+    return (await import("./compiler/binaryen.js")).default;
+}
+
+const waiting = new Set(); // the ports of the tabs waiting for the compiler to be ready
+
+// Makes the compiler ready once, telling the tabs waiting for it how much of
+// its files has come in from the network; answers binaryen.js.
+function prepare() {
+    ready ??= (async () => {
+        const { kept } = await manifest;
+        const total = Object.values(kept.files).reduce((sum, { size }) => sum + size, 0);
+        let done = 0;
+        const count = (bytes) => {
+            done += bytes;
+            for (const port of waiting) port.postMessage({ fetched: done, total });
+        };
+        return fromKept(async () => (await Promise.all([runLLVM(null, {}, {}), loadBinaryen()]))[1], count);
+    })().catch((error) => {
+        ready = null;
+        throw error;
+    });
+    return ready;
+}
 
 // The WebAssembly features clang 21 uses by default, which every engine the
 // page runs in has.
@@ -77,51 +122,54 @@ async function recorded(path, source, { flags, headers, oneStep }, hear) {
     return { built: built["program.wasm"], table: made.table };
 }
 
-async function compile({ path, source, record }) {
-    const { flags, headers, clang, binaryen: binaryenSize, waiting } = await manifest;
-    // How much of clang's files and of binaryen.js has come in, of both.
-    let clangDone = 0;
-    let binaryenDone = 0;
-    const fetched = () => postMessage({ fetched: clangDone + binaryenDone, total: clang + binaryenSize });
-    binaryen ??= import("./compiler/binaryen.js").then((loaded) => {
-        binaryenDone = binaryenSize;
-        fetched();
-        return loaded.default;
-    });
+// Compiles as a message from PORT asks, and answers there.
+async function compile({ path, source, record }, port) {
+    const { flags, headers, waiting: pauses } = await manifest;
     const decoder = new TextDecoder();
     let said = "";
     const hear = (bytes) => {
         if (bytes) said += decoder.decode(bytes, { stream: true });
     };
+    // When each part of the compile ended, in ms from its start.
+    const began = performance.now();
+    const times = {};
+    const mark = (part) => (times[part] = Math.round(performance.now() - began));
     try {
-        // The compiler's files come in on its first run, and are kept.
-        await runLLVM(null, {}, { fetchProgress: ({ doneLength }) => {
-            clangDone = doneLength;
-            fetched();
-        } });
+        waiting.add(port);
+        const binaryen = await prepare().finally(() => waiting.delete(port));
+        mark("ready");
         if (record) {
             // A recorded run sleeps no time and hands its writes on without
             // waiting: only a read may have to pause it.
             const { built, table } = await recorded(path, source, await manifest, hear);
             const reads = WebAssembly.Module.imports(await WebAssembly.compile(built))
                 .some(({ module, name }) => `${module}.${name}` === READ);
-            const program = reads ? pausable(await binaryen, built, [READ]) : built;
-            postMessage({ program, said, table }, [program.buffer]);
+            const program = reads ? pausable(binaryen, built, [READ]) : built;
+            port.postMessage({ program, said, table }, [program.buffer]);
             return;
         }
         const built = await runClang(["clang++", ...flags, path, "-o", "program.wasm"],
                                      tree({ ...headers, [path]: source }), { stdout: hear, stderr: hear });
-        const program = pausable(await binaryen, built["program.wasm"], waiting);
-        postMessage({ program, said }, [program.buffer]);
+        mark("compiled");
+        const program = pausable(binaryen, built["program.wasm"], pauses);
+        mark("pausable");
+        port.postMessage({ program, said, times }, [program.buffer]);
     } catch (error) {
         // The compiler ends with a status when the source does not compile.
-        if (typeof error.code === "number" && error.files) postMessage({ said });
-        else postMessage({ broke: String(error.message ?? error) });
+        if (typeof error.code === "number" && error.files) port.postMessage({ said });
+        else port.postMessage({ broke: String(error.message ?? error) });
     }
 }
 
-// One compile at a time, in the order asked.
+// One compile at a time, in the order asked, whichever tab asked.
 let queue = Promise.resolve();
-addEventListener("message", ({ data }) => {
-    queue = queue.then(() => compile(data));
-});
+function serve(port) {
+    port.addEventListener("message", ({ data }) => {
+        if (data.warm) prepare().catch(() => {}); // a compile asked for says what went wrong
+        else queue = queue.then(() => compile(data, port));
+    });
+    port.start?.();
+}
+
+if ("onconnect" in globalThis) addEventListener("connect", ({ ports: [port] }) => serve(port));
+else serve(globalThis);

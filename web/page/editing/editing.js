@@ -26,6 +26,7 @@ const isKept = (name) => {
 async function openEditor(section, source = null, follow = true) {
     try {
         await Promise.all([...EDITING.map(loadScript), loadStyle("editor.css")]);
+        warmCompiler(true);
         await showEditor(section, source, follow);
         section.querySelector(".kept")?.remove();
         return editors.get(section);
@@ -40,6 +41,8 @@ async function followEditAddress() {
     const section = found && document.getElementById(found[1]);
     if (section?.tagName !== "SECTION") return;
     if (!section.classList.contains("editing")) section.scrollIntoView();
+    // The address compiles its edit: the compiler is made ready meanwhile.
+    loadScript("compiling.js").then(() => warmCompiler()).catch(() => {});
     await Promise.all(EDITING.map(loadScript));
     let source;
     try {
