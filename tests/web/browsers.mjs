@@ -55,11 +55,13 @@ function compressed(file, body) {
 // keep every file for a year, as the page's host gives, each with the time
 // it was last changed, which a browser may ask about again. Answers { url,
 // close, served }: served lists [path, bytes sent] for every file served.
-export async function serve(folder = PAGE) {
+// SLOW, if given, names the files that come a second and a half late.
+export async function serve(folder = PAGE, { slow = null } = {}) {
     folder = resolve(folder);
     const served = [];
     const server = createServer(async (request, response) => {
         const path = new URL(request.url, "http://host").pathname;
+        if (slow?.test(path)) await new Promise((done) => setTimeout(done, 1500));
         const file = join(folder, path.endsWith("/") ? `${path}index.html` : decodeURIComponent(path));
         try {
             if (!file.startsWith(folder + sep)) throw new Error("outside the page");

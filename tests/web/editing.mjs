@@ -76,10 +76,6 @@ async function compileAndRun(tab, name) {
     // only after the driver has answered.
     await tab.evaluate((id) => { document.querySelector(`#${id} [data-compile-status]`).dataset.compileStatus = ""; }, name);
     await tab.click(`#${name} .run`);
-    // The page says it is compiling as it takes the click. If it says
-    // nothing for 10 s, the click went astray, and a person clicks again.
-    const taken = (id) => document.querySelector(`#${id} [data-compile-status]`).dataset.compileStatus !== "";
-    if (!await tab.waitFor(taken, [name], 10000).then(() => true, () => false)) await tab.click(`#${name} .run`);
     await tab.waitFor((id) => !["", "fetching", "compiling"].includes(
         document.querySelector(`#${id} [data-compile-status]`).dataset.compileStatus), [name], COMPILED);
     return runs;

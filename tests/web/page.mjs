@@ -6,7 +6,8 @@
 // address, mistakes, keeping and, in Chromium, a phone's (editing.mjs) over
 // HTTP, or from disk, stepping through an edit (recorded.mjs) in Chromium,
 // and in Firefox one cell of it, the compiler's kept files in Chromium and
-// a browser that keeps nothing in Firefox (kept.mjs), stepping, values,
+// a browser that keeps nothing in Firefox (kept.mjs), no click lost in
+// Chromium and Firefox (clicks.mjs), stepping, values,
 // controls and phone (player.mjs),
 // the calls view in Chromium and, at one call, in Firefox (calls.mjs),
 // korean and notEnglish (korean.mjs), axe (access.mjs), and
@@ -26,12 +27,14 @@ import { address as editAddress, compiling, fromDisk, keeping, mistakes, narrow 
 import { korean, notEnglish } from "./korean.mjs";
 import { editedCalls, editedCells, editedFromDisk, recordingLimits, twoRecorders } from "./recorded.mjs";
 import { keepsNothing, keptCompiler } from "./kept.mjs";
+import { clicks } from "./clicks.mjs";
 
 // The editor's groups: it compiles only over HTTP, and is seen as a phone's
 // in Chromium, where an edit's run is stepped through in full, and in
 // Firefox at one cell.
 const editing = (how, browser) => (how === "file" ? { fromDisk, editedFromDisk }
-    : { compiling, editAddress, mistakes, keeping, ...(browser === "chromium" ? { narrowEditor } : {}),
+    : { compiling, editAddress, mistakes, keeping, ...(browser === "webkit" ? {} : { clicks }),
+        ...(browser === "chromium" ? { narrowEditor } : {}),
         ...(browser === "chromium" ? { editedCells, editedCalls, twoRecorders, recordingLimits, keptCompiler }
             : browser === "firefox" ? { editedCells, keepsNothing } : {}) });
 

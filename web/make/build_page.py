@@ -159,6 +159,17 @@ def section(texts, source_root, lang, path, screen, listing):
 """
 
 
+# A press of a section's button before the page's scripts have all run is
+# held, and made again once they have, so that no click is lost while they
+# load: in a page that has just opened, Run pressed at once runs.
+EARLY_PRESSES = ("let heldPresses = [];"
+                 "addEventListener(\"click\", (event) => {"
+                 "const button = heldPresses && event.target.closest?.(\".controls button\");"
+                 "if (button) { event.stopImmediatePropagation(); heldPresses.push(button); } }, true);"
+                 "addEventListener(\"DOMContentLoaded\", () => {"
+                 "const held = heldPresses; heldPresses = null; for (const button of held) button.click(); });")
+
+
 def page(texts, source_root, lang, programs, compiler_name, worker_name):
     """The page in LANG: PROGRAMS are (path, first screen, listing);
     COMPILER_NAME is what the page keeps its compiler's files under, and
@@ -188,6 +199,7 @@ def page(texts, source_root, lang, programs, compiler_name, worker_name):
 <meta name="description" content="{html.escape(words['description'])}">
 <link rel="icon" href="data:,">
 {alternates}<script>for (const link of document.querySelectorAll("link[hreflang]")) link.href = link.href;</script>
+<script>{EARLY_PRESSES}</script>
 <link rel="stylesheet" href="{up}xterm.css">
 <link rel="stylesheet" href="{up}page.css">
 <link rel="stylesheet" href="{up}highlight.css">

@@ -22,15 +22,21 @@ const isKept = (name) => {
 };
 
 // Opens the section's editor, holding SOURCE if given, the address
-// following it unless FOLLOW is false; answers the editor.
+// following it unless FOLLOW is false; answers the editor. From the moment
+// it is asked for, Run runs what the editor will hold, once it is open.
 async function openEditor(section, source = null, follow = true) {
-    try {
+    const opening = (async () => {
         await Promise.all([...EDITING.map(loadScript), loadStyle("editor.css")]);
         warmCompiler(true);
         await showEditor(section, source, follow);
         section.querySelector(".kept")?.remove();
         return editors.get(section);
+    })();
+    if (!runInstead.has(section)) runInstead.set(section, () => opening.then((editor) => editor?.run()));
+    try {
+        return await opening;
     } catch (error) {
+        runInstead.delete(section);
         section.querySelector(".exit").textContent = error.message;
         return null;
     }

@@ -174,15 +174,32 @@ function makeEditor(section) {
         view.dispatch({ effects: setMarks.of(cm.Decoration.set(lines, true)) });
     }
 
-    let compiling = false;
+    let compiled = Promise.resolve(); // the compile asked for last, once done
+    let asked = null; // that compile's source, and whether it records, until it is done
 
-    // Compiles what the editor holds, saying how it goes, and lists what the
-    // compiler says; answers { program, said } (and the recorder's table
-    // when RECORD asks for a program that records its run), or null when
-    // there is nothing to run.
+    // Compiles what the editor holds, after any compile asked for before,
+    // saying how it goes, and lists what the compiler says; answers
+    // { program, said } (and the recorder's table when RECORD asks for a
+    // program that records its run), or null when there is nothing to run,
+    // or when the same compile is asked for again before it is done.
     async function compileEdit(record = false) {
-        if (compiling) return null;
         const source = current();
+        if (asked?.source === source && asked.record === record) return null;
+        const mine = { source, record };
+        asked = mine;
+        const before = compiled;
+        let done;
+        compiled = new Promise((resolve) => (done = resolve));
+        try {
+            await before;
+            return await compileNow(source, record);
+        } finally {
+            if (asked === mine) asked = null;
+            done();
+        }
+    }
+
+    async function compileNow(source, record) {
         const size = new TextEncoder().encode(source).length;
         if (size > MOST_SOURCE_KB * 1024) {
             say("refused", "too_large", { size, limit: MOST_SOURCE_KB });
@@ -199,7 +216,6 @@ function makeEditor(section) {
                 address: code(`http://localhost:8000/${page === "index.html" ? "" : page}`) });
             return null;
         }
-        compiling = true;
         const started = performance.now();
         say("compiling", "compiling");
         try {
@@ -224,8 +240,6 @@ function makeEditor(section) {
             status.dataset.compileStatus = "broken";
             status.textContent = error.message;
             return null;
-        } finally {
-            compiling = false;
         }
     }
 
