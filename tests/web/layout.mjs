@@ -2,8 +2,8 @@
 //   takeover  a second after the page opens, only the sections near the
 //             view have started; as each comes into view its terminal takes
 //             the place of the screen printed when the page was made, inside
-//             its box, and nothing on the page moves from where it stood as
-//             the page opened;
+//             its box, and nothing in any section moves from where it stood
+//             as the page opened;
 //   narrow    on a phone 390 pixels wide (a window as narrow as the browser
 //             allows, where it cannot be a phone) the page never scrolls
 //             sideways, and wedge, wider than that, scrolls inside its own box;
@@ -12,21 +12,26 @@
 import { launch } from "./browsers.mjs";
 import { inView, sleep, startEvery } from "./section.mjs";
 
-// Where each section's parts stand on the page, in pixels from its top left
-// corner, and which sections have started.
+// Where each section's parts stand, in pixels from the section's top left
+// corner, and which sections have started. A section far from the view is
+// laid out only as it comes near, so where the sections themselves stand
+// may change as the page scrolls; what is inside each may not.
 function layout() {
-    const place = (element) => {
-        const box = element.getBoundingClientRect();
-        return [box.left + scrollX, box.top + scrollY, box.width, box.height];
-    };
-    return [...document.querySelectorAll("section[id]")].map((section) => ({
-        name: section.id,
-        state: section.dataset.state,
-        top: section.getBoundingClientRect().top,
-        parts: Object.fromEntries(["h2", ".about", ".terminal-box", ".controls", ".source-name", ".listing"]
-            .map((part) => [part, place(section.querySelector(part))])),
-        terminal: section.querySelector(".xterm") && place(section.querySelector(".xterm")),
-    }));
+    return [...document.querySelectorAll("section[id]")].map((section) => {
+        const corner = section.getBoundingClientRect();
+        const place = (element) => {
+            const box = element.getBoundingClientRect();
+            return [box.left - corner.left, box.top - corner.top, box.width, box.height];
+        };
+        return {
+            name: section.id,
+            state: section.dataset.state,
+            top: corner.top,
+            parts: Object.fromEntries(["h2", ".about", ".terminal-box", ".controls", ".source-name", ".listing"]
+                .map((part) => [part, place(section.querySelector(part))])),
+            terminal: section.querySelector(".xterm") && place(section.querySelector(".xterm")),
+        };
+    });
 }
 
 const rounded = (place) => place.map((n) => n.toFixed(1)).join(", ");

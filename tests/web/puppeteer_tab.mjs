@@ -3,6 +3,9 @@
 //   phone                whether its window can be a phone's
 //   goto(place)          open place.url and wait for its load; requests that
 //                        leave place.folder count as problems
+//   reload()             load the page again, and wait for its load
+//   newTab()             another tab of the same browser and profile, whose
+//                        close() closes only it
 //   evaluate(fn, ...)    run fn in the page with the arguments, answer its result
 //   waitFor(fn, args, ms) wait until fn(...args) in the page is true
 //   click(selector)      click the middle of the element, scrolled into view
@@ -47,6 +50,12 @@ const NAMED = ["Backspace", "Enter", "ArrowLeft", "ArrowRight", "ArrowUp", "Arro
 
 export async function puppeteerTab(puppeteer, name, { scheme, script, privately = false }) {
     const browser = await puppeteer.launch({ headless: true, ...(name === "firefox" ? firefox(scheme, privately) : CHROMIUM) });
+    return pageTab(browser, name, { scheme, script }, true);
+}
+
+// A tab of BROWSER, of the browser called NAME; closing it closes the
+// browser if it is the browser's first.
+async function pageTab(browser, name, { scheme, script }, first) {
     const page = await browser.newPage();
     if (name === "chromium") await page.emulateMediaFeatures([{ name: "prefers-color-scheme", value: scheme }]);
     if (!script) await page.setJavaScriptEnabled(false);
@@ -87,6 +96,8 @@ export async function puppeteerTab(puppeteer, name, { scheme, script, privately 
             folder = place.folder;
             await page.goto(place.url, { waitUntil: "load" });
         },
+        reload: () => page.reload({ waitUntil: "load" }),
+        newTab: () => pageTab(browser, name, { scheme, script }, false),
         evaluate: (fn, ...args) => page.evaluate(fn, ...args),
         async waitFor(fn, args = [], timeout = 10000) {
             await page.waitForFunction(fn, { timeout, polling: 20 }, ...args);
@@ -103,6 +114,6 @@ export async function puppeteerTab(puppeteer, name, { scheme, script, privately 
             return page.metrics();
         },
         problems: async () => problems,
-        close: () => browser.close(),
+        close: () => (first ? browser.close() : page.close()),
     };
 }

@@ -80,13 +80,40 @@ export async function webkitTab(webdriver, { scheme }) {
         await actions.perform();
     }
 
-    return {
+    // Another tab of the same browser: WebDriver drives one window at a
+    // time, so each call of a tab's goes to its own window first.
+    async function newTab() {
+        const first = await driver.getWindowHandle();
+        await driver.switchTo().newWindow("tab");
+        const own = await driver.getWindowHandle();
+        const tab = { ...methods };
+        for (const [key, call] of Object.entries(methods)) {
+            if (typeof call !== "function") continue;
+            tab[key] = async (...args) => {
+                await driver.switchTo().window(own);
+                return call(...args);
+            };
+        }
+        tab.close = async () => {
+            await driver.switchTo().window(own);
+            await driver.close();
+            await driver.switchTo().window(first);
+        };
+        return tab;
+    }
+
+    const methods = {
         phone: false,
         async goto(place) {
             folder = place.folder;
             await driver.get(place.url);
             await evaluate(noteProblems);
         },
+        async reload() {
+            await driver.navigate().refresh();
+            await evaluate(noteProblems);
+        },
+        newTab,
         evaluate,
         async waitFor(fn, args = [], timeout = 10000) {
             const end = Date.now() + timeout;
@@ -110,4 +137,5 @@ export async function webkitTab(webdriver, { scheme }) {
             server.stop();
         },
     };
+    return methods;
 }

@@ -234,6 +234,9 @@ function makeEditor(section) {
             }
             const seconds = ((performance.now() - started) / 1000).toFixed(1);
             say("done", found.length ? "compiled_warnings" : "compiled", { seconds });
+            // When the compiler was ready, had compiled and had made the
+            // program pausable, in ms from the compile's start.
+            status.dataset.compileTimes = JSON.stringify(compiled.times ?? {});
             return compiled;
         } catch (error) {
             progress.hidden = true;

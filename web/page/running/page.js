@@ -7,8 +7,10 @@
 // line) or exited, and the line under the terminal gives the exit status.
 "use strict";
 
-// The page's monospace stack, whose Hangul is exactly two columns wide.
-const FONT = getComputedStyle(document.documentElement).getPropertyValue("--monospace").trim();
+// The page's monospace stack, whose Hangul is exactly two columns wide, read
+// when the first terminal is made rather than as the page loads, which would
+// have its style worked out before it is first painted.
+const monospace = () => getComputedStyle(document.documentElement).getPropertyValue("--monospace").trim();
 
 // Output to a terminal that never runs ahead of it: a write is handed over at
 // once when the terminal has taken everything before it, and otherwise once
@@ -51,7 +53,7 @@ async function setUpSection(section) {
     Terminal.strings.tooMuchOutput = text("too_much_output");
     const scrollback = name === "stairprompt" ? 1000 : 0;
     const terminal = new Terminal({
-        cols, rows, convertEol: true, fontFamily: FONT, fontSize: 15, scrollback,
+        cols, rows, convertEol: true, fontFamily: monospace(), fontSize: 15, scrollback,
         theme: { background: "#1d1f21", foreground: "#e0e0e0", cursor: "#e0e0e0" },
     });
     terminal.open(section.querySelector(".terminal-box"));
