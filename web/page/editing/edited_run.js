@@ -29,7 +29,8 @@ function startEditedProgram(program, name, io, table = null) {
         } else if (data.facts) {
             Object.assign(recording, data.facts, { capped: data.capped });
         } else if (data.write) {
-            Promise.resolve(io.write(data.write)).then(() => worker.postMessage({ taken: true }));
+            const length = data.write.length;
+            Promise.resolve(io.write(data.write)).then(() => worker.postMessage({ taken: length }));
         } else if (data.read !== undefined) {
             Promise.resolve(io.read(data.read)).then((typed) => worker.postMessage({ typed }));
         } else if (data.exit !== undefined) {

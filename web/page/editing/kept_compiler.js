@@ -16,7 +16,7 @@ const OURS = "textpictures-compiler-";
 export const manifest = fetch(MANIFEST).then((response) => response.json());
 
 let fresh = false; // once a kept file proved bad: every file from the network again
-const toKeep = []; // the files fetched, to keep once the compiler is ready
+const keeping = []; // the keeping of each file fetched, once it is done
 let counted = null; // told how many bytes each file took from the network
 
 // The browser's Cache Storage, or null where it keeps nothing.
@@ -69,9 +69,9 @@ export async function fetchCompilerFile(url) {
             for (let part; !(part = await reader.read()).done;) counted(part.value.length);
         })().catch(() => {});
     }
-    // Kept once the compiler is ready, from the browser's own cache, so
-    // that keeping it takes nothing from the first compile.
-    if (cache) toKeep.push(() => cache.add(url));
+    // Kept as it comes, from the one fetch: a browser whose own cache does
+    // not hold a file this large would fetch it again to keep it later.
+    if (cache) keeping.push(cache.put(url, response.clone()).catch(() => {}));
     return response;
 }
 
@@ -95,17 +95,12 @@ export async function fromKept(ready, count) {
         await storage()?.delete(kept.name).catch(() => {});
         made = await ready();
     }
-    keep();
+    keep().catch(() => {}); // a browser that keeps nothing: the next visit fetches again
     return made;
 }
 
-// Keeps the files fetched, then lets go what older compilers kept.
+// Once the files fetched are kept, lets go what older compilers kept.
 async function keep() {
-    const { kept } = await manifest;
-    try {
-        for (const add of toKeep.splice(0)) await add();
-        await letGoOthers(kept.name);
-    } catch {
-        // A browser that keeps nothing, or no more: the next visit fetches again.
-    }
+    await Promise.all(keeping.splice(0));
+    await letGoOthers((await manifest).kept.name);
 }

@@ -3,8 +3,8 @@
 // It runs on the page's own system interface (wasi.js), as the page's own
 // programs do; its writes and reads cross to the page, which has its
 // terminal and its line discipline. The page starts it with { program, name }
-// (the program's bytes) and answers its { write } with { taken } once the
-// terminal has taken what came before, and its { read } with { typed }. It
+// (the program's bytes) and answers its { write } with { taken }, the bytes
+// taken, once the terminal has taken them, and its { read } with { typed }. It
 // says { exit } with the exit status when the program ends, or { crash }
 // with the kind of trap that ended it.
 //
@@ -25,20 +25,24 @@ importScripts("wasi.js");
 // them at once, take about 6 MB of the page's memory.
 const RECORDED_STEPS = 100000;
 
-let writing = false; // a write is with the page, not yet taken
-let handOn = null; // the write waiting for that one to be taken
+// The bytes a run may have with the page that its terminal has not yet
+// taken: enough that a program writing line by line never waits on the
+// terminal, few enough that one writing without end keeps pace with it.
+const AHEAD = 65536;
+
+let ahead = 0; // the bytes with the page, not yet taken
+let handOn = null; // the write waiting for room
 let answer = null; // the read waiting for a typed line
 
-// A write is handed to the page at once when the page has taken the one
-// before, and otherwise once it has; so no more than one is ever ahead of
-// the terminal.
+// A write is handed to the page at once while there is room ahead of the
+// terminal, and otherwise once the terminal has taken enough.
 const io = {
     write(data) {
         const send = () => {
-            writing = true;
+            ahead += data.length;
             postMessage({ write: data }, [data.buffer]);
         };
-        if (!writing) return send();
+        if (ahead < AHEAD) return send();
         return new Promise((resolve) => {
             handOn = () => {
                 send();
@@ -131,7 +135,8 @@ addEventListener("message", ({ data }) => {
     if (data.program) {
         run(data.program, data.name, data.record);
     } else if (data.taken) {
-        writing = false;
+        ahead -= data.taken;
+        if (ahead >= AHEAD) return;
         const next = handOn;
         handOn = null;
         next?.();
