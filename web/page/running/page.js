@@ -13,20 +13,32 @@
 const monospace = () => getComputedStyle(document.documentElement).getPropertyValue("--monospace").trim();
 
 // Output to a terminal that never runs ahead of it: a write is handed over at
-// once when the terminal has taken everything before it, and otherwise once
-// it has; writeOut answers with a promise in that case.
-// settled() answers once the terminal has taken everything written.
+// once when the terminal has taken everything before it, and otherwise, in
+// the order written, once it has; write answers with a promise in that case,
+// kept until the write is handed over. settled() answers once the terminal
+// has taken everything written.
 function terminalOutput(terminal) {
-    let taken = Promise.resolve();
-    let caughtUp = true;
-    function handOver(data) {
-        caughtUp = false;
-        taken = new Promise((resolve) => terminal.write(data, resolve)).then(() => {
-            caughtUp = true;
-        });
+    const waiting = []; // the writes not yet handed over, each with its promise's resolve
+    let busy = false; // whether the terminal has a write it has not yet taken
+    let settling = []; // what settled() answered, to resolve once it is not busy
+    function next() {
+        const queued = waiting.shift();
+        if (!queued) {
+            busy = false;
+            for (const resolve of settling.splice(0)) resolve();
+            return;
+        }
+        queued.handedOver();
+        terminal.write(queued.data, next);
     }
-    const write = (data) => (caughtUp ? handOver(data) : taken.then(() => handOver(data)));
-    return { write, settled: () => taken };
+    function write(data) {
+        if (busy) return new Promise((handedOver) => waiting.push({ data, handedOver }));
+        busy = true;
+        terminal.write(data, next);
+        return undefined;
+    }
+    const settled = () => (busy ? new Promise((resolve) => settling.push(resolve)) : Promise.resolve());
+    return { write, settled };
 }
 
 // Makes a section's terminal COLS by ROWS, and its box with it.
