@@ -5,8 +5,9 @@
 // header; the calls under way, innermost first, with their arguments and
 // locals; what a call that just returned gave back; and, in a canvas
 // program, the step that stored the cell just printed. Any cell of the
-// screen leads to the step that wrote it. The address follows the player as
-// #NAME/step/K. It plays the program's own run, recorded when the page was
+// screen leads to the step that wrote it. Under it, every call of the run
+// (calls.js): choosing one goes to its last step and marks what it drew.
+// The address follows the player as #NAME/step/K. It plays the program's own run, recorded when the page was
 // made, or an edit's, recorded in the page (edited_recording.js): then it
 // steps through the edited source, its screen is as large as the edit's
 // terminal grew, and its addresses are the edit's, #NAME/edit/DATA/step/K.
