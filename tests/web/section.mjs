@@ -35,10 +35,16 @@ export function screen(tab, name) {
         .map((row) => row.textContent.replace(/\u00a0/g, " ").trimEnd()), name);
 }
 
+// Waits until the page has drawn two frames: what was done last, a scroll
+// or a keystroke, has been laid out, and the page stands still, as it does
+// before a person's eye and hand have moved on.
+export const settled = (tab) =>
+    tab.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+
 // Scrolls the section's terminal to the middle of the window.
 export async function inView(tab, name) {
     await tab.evaluate((id) => document.querySelector(`#${id} .terminal-box`).scrollIntoView({ block: "center" }), name);
-    await tab.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+    await settled(tab);
 }
 
 // Scrolls to every section in turn, as a reader going down the page, and
